@@ -2,11 +2,13 @@
 // that the messages use.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <ostream>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <variant>
 
 #include "kelmora/model.hpp"
@@ -44,6 +46,15 @@ struct Error {
     Variant value;
 
     template <class T>
+    static constexpr bool is_payload = []<class... A>(std::variant<A...>*) {
+        return (std::is_same_v<T, A> || ...);
+    }(static_cast<Variant*>(nullptr));
+
+    // Built from exactly one of the payload types: an unconstrained
+    // constructor would also claim std::expected<..., Error> and send
+    // libc++'s conversion checks of expected into a loop.
+    template <class T>
+        requires is_payload<T>
     Error(T payload) : value(std::move(payload)) {}
 
     // "ParseError", "SolutionRelativeUnitOutsideSolution", ...
@@ -74,5 +85,13 @@ struct ShortestDigits {
     int exponent = 0;
 };
 ShortestDigits shortest_digits(double magnitude) noexcept;
+
+// Room for any finite double in positional notation, sign included
+// ("-0.", 323 zeros and 17 digits at the most).
+inline constexpr std::size_t positional_text_capacity = 344;
+
+// Writes the digits at `out` in positional notation, never with an exponent
+// and without a fractional part when whole (no sign); returns the end.
+char* write_positional(char* out, const ShortestDigits& digits) noexcept;
 
 }  // namespace kelmora

@@ -1,0 +1,10 @@
+// The shorthand's number text, appended to a buffer.
+#pragma once
+
+#include <string>
+
+namespace kelmora {
+
+void append_shorthand_number(std::string& out, double value);
+
+}  // namespace kelmora
