@@ -18,6 +18,8 @@ struct CompoundInfo {
     std::optional<std::string> emmo_iri;
     std::optional<std::string> pref_label;
     std::string kelmora_pref_label;
+
+    bool operator==(const CompoundInfo&) const = default;
 };
 
 using CompoundTable = std::unordered_map<std::string, CompoundInfo>;

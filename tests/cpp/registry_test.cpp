@@ -1,0 +1,310 @@
+// The built-in table after its corrections and additions, and the lookups.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <map>
+#include <optional>
+#include <ostream>
+#include <set>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "kelmora/internal_error.hpp"
+#include "kelmora/registry.hpp"
+#include "registry/builtin_table.hpp"
+#include "registry/lowercase.hpp"
+
+namespace kelmora {
+namespace {
+
+using registry_detail::lowercase;
+
+const CompoundTable& table_as_shipped() {
+    static const CompoundTable table = [] {
+        auto read = read_compound_table(embedded_compound_table());
+        if (!read) throw std::runtime_error(read.error().display());
+        return *read;
+    }();
+    return table;
+}
+
+// The four groups whose kind the registry corrects to solvent.
+const std::set<std::string> corrected_keys = {
+    "VC",       "VinyleneCarbonate",
+    "VEC",      "VinylEthyleneCarbonate",
+    "3Glyme",   "TriethyleneGlycolDimethylEther", "Triglyme",
+    "TMSPI",    "TrisTrimethylsilyPhosphite",
+};
+
+TEST(BuiltinTable, CountsByEntryGroupAndKind) {
+    const auto& entries = builtin_registry().entries();
+    EXPECT_EQ(entries.size(), 882u);
+
+    std::map<CompoundKind, int> kinds;
+    std::set<std::string> labels;
+    for (const auto& [key, info] : entries) {
+        ++kinds[info.kind];
+        labels.insert(info.kelmora_pref_label);
+    }
+    EXPECT_EQ(labels.size(), 471u);
+    EXPECT_EQ(kinds[CompoundKind::Salt], 613);
+    EXPECT_EQ(kinds[CompoundKind::Solvent], 105);
+    EXPECT_EQ(kinds[CompoundKind::Unknown], 164);
+}
+
+TEST(BuiltinTable, LabelsAndPrefLabelsAreKeysOfTheirGroup) {
+    const auto& entries = builtin_registry().entries();
+    for (const auto& [key, info] : entries) {
+        auto label = entries.find(info.kelmora_pref_label);
+        ASSERT_NE(label, entries.end()) << key;
+        EXPECT_EQ(label->second, info) << key;  // one record for the whole group
+        if (info.pref_label) {
+            auto pref = entries.find(*info.pref_label);
+            ASSERT_NE(pref, entries.end()) << key;
+            EXPECT_EQ(pref->second.kelmora_pref_label, info.kelmora_pref_label) << key;
+        }
+    }
+}
+
+TEST(BuiltinTable, NoTwoKeysEqualIgnoringCase) {
+    std::set<std::string> lowered;
+    for (const auto& [key, info] : builtin_registry().entries()) {
+        auto lower = lowercase(key);
+        ASSERT_TRUE(lower) << key;
+        EXPECT_TRUE(lowered.insert(*lower).second) << key;
+    }
+}
+
+TEST(BuiltinTable, CorrectionsReachExactlyTheNineEntries) {
+    const auto& built = builtin_registry().entries();
+    for (const auto& [key, shipped] : table_as_shipped()) {
+        auto it = built.find(key);
+        ASSERT_NE(it, built.end()) << key;
+        CompoundInfo expected = shipped;
+        if (corrected_keys.count(key) != 0) {
+            EXPECT_EQ(shipped.kind, CompoundKind::Unknown) << key;
+            expected.kind = CompoundKind::Solvent;
+        }
+        EXPECT_EQ(it->second, expected) << key;
+    }
+}
+
+TEST(BuiltinTable, AdditionsAndTheirIri) {
+    const auto& built = builtin_registry().entries();
+    const CompoundInfo na{CompoundKind::Salt, std::nullopt, std::nullopt, "NaFSI"};
+    const CompoundInfo k{CompoundKind::Salt, std::nullopt, std::nullopt, "KFSI"};
+    const CompoundInfo ma{CompoundKind::Solvent, std::string(registry_detail::methyl_acetate_iri), "MethylAcetate",
+                          "MA"};
+    EXPECT_EQ(built.at("NaFSI"), na);
+    EXPECT_EQ(built.at("KFSI"), k);
+    EXPECT_EQ(built.at("MA"), ma);
+    EXPECT_EQ(built.at("MethylAcetate"), ma);
+
+    EXPECT_EQ(registry_detail::methyl_acetate_iri.size(), 94u);
+    EXPECT_TRUE(registry_detail::methyl_acetate_iri.starts_with(
+        "https://w3id.org/emmo/domain/chemical-substance#substance_"));
+    for (const auto& [key, info] : table_as_shipped()) {
+        EXPECT_NE(info.emmo_iri, std::optional<std::string>(registry_detail::methyl_acetate_iri)) << key;
+        for (const char* added : {"nafsi", "kfsi", "ma", "methylacetate"}) EXPECT_NE(lowercase(key), added);
+    }
+}
+
+TEST(BuiltinTable, ABuildKeepsTheFirstOfKeysEqualIgnoringCase) {
+    // Texts other than the shipped one may hold such keys; one of them answers.
+    auto table = registry_detail::build_builtin_table(
+        R"({"Ab":{"kind":"salt","kelmora_pref_label":"Ab"},"AB":{"kind":"salt","kelmora_pref_label":"AB"}})");
+    const CompoundInfo* hit = table.find_lowercase("ab");
+    ASSERT_NE(hit, nullptr);
+    EXPECT_TRUE(hit->kelmora_pref_label == "Ab" || hit->kelmora_pref_label == "AB");
+}
+
+TEST(BuiltinTable, ATextThatDoesNotReadIsAnInternalError) {
+    try {
+        (void)registry_detail::build_builtin_table(R"({"A":{"kind":"salt"}})");
+        FAIL() << "no internal error";
+    } catch (const InternalError& error) {
+        EXPECT_EQ(error.message(),
+                  "registry_data.json is generated by scripts/emmo_terms and must always be valid: "
+                  "Error(\"missing field `kelmora_pref_label`\", line: 1, column: 19)");
+        EXPECT_EQ(error.location().file, "src/registry");
+        EXPECT_EQ(error.location().line, 124u);
+        EXPECT_EQ(error.location().column, 14u);
+    }
+}
+
+struct Expected {
+    const char* name;
+    const char* label;  // nullptr: nothing is found
+    CompoundKind kind = CompoundKind::Unknown;
+    const char* pref_label = nullptr;
+};
+
+void PrintTo(const Expected& expected, std::ostream* out) { *out << '"' << expected.name << '"'; }
+
+class Lookup : public testing::TestWithParam<Expected> {};
+
+TEST_P(Lookup, FindsTheRecordOrNothing) {
+    const Expected& expected = GetParam();
+    const auto info = CompoundRegistry{}.lookup_info(expected.name);
+    if (expected.label == nullptr) {
+        EXPECT_FALSE(info) << info->kelmora_pref_label;
+        return;
+    }
+    ASSERT_TRUE(info);
+    EXPECT_EQ(info->kelmora_pref_label, expected.label);
+    EXPECT_EQ(info->kind, expected.kind);
+    EXPECT_EQ(info->pref_label, expected.pref_label ? std::optional<std::string>(expected.pref_label) : std::nullopt);
+    EXPECT_EQ(info->emmo_iri.has_value(), expected.pref_label != nullptr);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, Lookup,
+    testing::Values(Expected{"EC", "EC", CompoundKind::Solvent, "EthyleneCarbonate"},
+                    Expected{"ec", "EC", CompoundKind::Solvent, "EthyleneCarbonate"},
+                    Expected{"Ec", "EC", CompoundKind::Solvent, "EthyleneCarbonate"},
+                    Expected{"eC", "EC", CompoundKind::Solvent, "EthyleneCarbonate"},
+                    Expected{"EthyleneCarbonate", "EC", CompoundKind::Solvent, "EthyleneCarbonate"},
+                    Expected{"ETHYLENECARBONATE", "EC", CompoundKind::Solvent, "EthyleneCarbonate"},
+                    Expected{"lipf6", "LiPF6", CompoundKind::Salt, "LithiumHexafluorophosphate"},
+                    Expected{"vc", "VC", CompoundKind::Solvent, "VinyleneCarbonate"},
+                    Expected{"VinyleneCarbonate", "VC", CompoundKind::Solvent, "VinyleneCarbonate"},
+                    Expected{"triglyme", "3Glyme", CompoundKind::Solvent, "Triglyme"},
+                    Expected{"methylacetate", "MA", CompoundKind::Solvent, "MethylAcetate"},
+                    Expected{"MA", "MA", CompoundKind::Solvent, "MethylAcetate"},
+                    Expected{"NaFSI", "NaFSI", CompoundKind::Salt},
+                    Expected{"kfsi", "KFSI", CompoundKind::Salt},
+                    // The Kelvin sign lowercases to k.
+                    Expected{"\u212AFSI", "KFSI", CompoundKind::Salt},
+                    Expected{"SrC2l", "SrC2l", CompoundKind::Salt, "StrontiumChloride"},
+                    Expected{"(ch3)2co", "Acetone", CompoundKind::Solvent, "Acetone"},
+                    Expected{" EC", nullptr}, Expected{"EC ", nullptr}, Expected{"E C", nullptr},
+                    Expected{"", nullptr}, Expected{"SrCl2", nullptr}, Expected{"XYZ", nullptr},
+                    Expected{"EC\xFF", nullptr}));
+
+TEST(Lookup, FindAnswersWithTheTablesOwnRecord) {
+    const CompoundInfo* hit = CompoundRegistry{}.find("ec");
+    ASSERT_NE(hit, nullptr);
+    EXPECT_EQ(hit, &builtin_registry().entries().at("EC"));
+    EXPECT_EQ(CompoundRegistry{}.find("XYZ"), nullptr);
+}
+
+TEST(Lookup, AnEmbeddedNulIsPartOfTheName) {
+    EXPECT_FALSE(CompoundRegistry{}.lookup_info(std::string_view("EC\0", 3)));
+    EXPECT_FALSE(CompoundRegistry{}.lookup_info(std::string_view("ec\0", 3)));
+}
+
+TEST(Lookup, ARecordIsACopy) {
+    auto first = CompoundRegistry{}.lookup_info("EC");
+    ASSERT_TRUE(first);
+    first->kelmora_pref_label = "changed";
+    first->kind = CompoundKind::Salt;
+    first->pref_label.reset();
+    auto second = CompoundRegistry{}.lookup_info("EC");
+    ASSERT_TRUE(second);
+    EXPECT_EQ(second->kelmora_pref_label, "EC");
+    EXPECT_EQ(second->kind, CompoundKind::Solvent);
+    EXPECT_EQ(second->pref_label, "EthyleneCarbonate");
+}
+
+TEST(Lookup, ExtraEntriesComeFirstInEachPass) {
+    CompoundRegistry registry;
+    registry.extra_entries["EC"] = {CompoundKind::Salt, std::nullopt, std::nullopt, "extra EC"};
+    registry.extra_entries["LIPF6"] = {CompoundKind::Unknown, std::nullopt, std::nullopt, "extra LIPF6"};
+    registry.extra_entries["\u03A3\u0391\u03A3"] = {CompoundKind::Unknown, std::nullopt, std::nullopt, "sigma"};
+
+    EXPECT_EQ(registry.lookup_info("EC")->kelmora_pref_label, "extra EC");
+    // An exact hit in the built-in table wins over a case-insensitive one here.
+    EXPECT_EQ(registry.lookup_info("LiPF6")->kelmora_pref_label, "LiPF6");
+    EXPECT_EQ(registry.lookup_info("lipf6")->kelmora_pref_label, "extra LIPF6");
+    EXPECT_EQ(registry.lookup_info("ec")->kelmora_pref_label, "extra EC");
+    // Final sigma: the last capital sigma of a word becomes the final form.
+    EXPECT_EQ(registry.lookup_info("\u03C3\u03B1\u03C2")->kelmora_pref_label, "sigma");
+    EXPECT_FALSE(registry.lookup_info("\u03C3\u03B1\u03C3"));
+    EXPECT_EQ(registry.lookup_info("dmc")->kelmora_pref_label, "DMC");
+}
+
+TEST(Lowercase, FullUnicodeMappingInTheRootLocale) {
+    EXPECT_EQ(lowercase("LiPF6"), "lipf6");
+    EXPECT_EQ(lowercase(""), "");
+    EXPECT_EQ(lowercase("\u212A"), "k");                      // Kelvin sign
+    EXPECT_EQ(lowercase("\u0130"), "i\u0307");                // capital I with dot: two characters
+    EXPECT_EQ(lowercase("I"), "i");                           // no Turkish rule
+    EXPECT_EQ(lowercase("\u039F\u0394\u039F\u03A3 \u03A3"), "\u03BF\u03B4\u03BF\u03C2 \u03C3");
+    EXPECT_EQ(lowercase("\u00C9A\u00DF"), "\u00E9a\u00DF");   // no case folding
+    EXPECT_EQ(lowercase("\xC3"), std::nullopt);               // not UTF-8
+}
+
+TEST(Lowercase, TheAsciiPathAgreesWithIcu) {
+    std::string all;
+    for (int c = 0; c < 0x80; ++c) all.push_back(static_cast<char>(c));
+    EXPECT_EQ(registry_detail::ascii_lowercase(all), registry_detail::unicode_lowercase(all));
+    for (const auto& [key, info] : builtin_registry().entries()) {
+        EXPECT_EQ(registry_detail::ascii_lowercase(key), registry_detail::unicode_lowercase(key)) << key;
+    }
+}
+
+// Builders for the one-time build, each with its own published table.
+std::atomic<int> counted_builds{0};
+BuiltinTable counted_build() {
+    ++counted_builds;
+    // Long enough that the other threads arrive while it runs.
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    return registry_detail::build_builtin_table(embedded_compound_table());
+}
+
+std::atomic<int> flaky_builds{0};
+BuiltinTable flaky_build() {
+    if (flaky_builds++ == 0) return registry_detail::build_builtin_table("[]");
+    return registry_detail::build_builtin_table(R"({"A":{"kind":"salt","kelmora_pref_label":"A"}})");
+}
+
+TEST(OneTimeBuild, ThreadsArrivingTogetherShareOneBuild) {
+    constexpr int threads = 8;
+    std::vector<const BuiltinTable*> seen(threads);
+    std::vector<std::thread> workers;
+    for (int i = 0; i < threads; ++i) {
+        workers.emplace_back([&, i] { seen[static_cast<std::size_t>(i)] = &registry_detail::published_table<&counted_build>(); });
+    }
+    for (auto& worker : workers) worker.join();
+    EXPECT_EQ(counted_builds.load(), 1);
+    for (const BuiltinTable* table : seen) EXPECT_EQ(table, seen.front());
+    EXPECT_EQ(seen.front()->entries().size(), 882u);
+}
+
+TEST(OneTimeBuild, AFailedBuildPublishesNothingAndIsRetried) {
+    if (flaky_builds.load() > 0) GTEST_SKIP() << "this process has built that table already";
+    EXPECT_THROW(registry_detail::published_table<&flaky_build>(), InternalError);
+    const BuiltinTable& table = registry_detail::published_table<&flaky_build>();
+    EXPECT_EQ(flaky_builds.load(), 2);
+    EXPECT_EQ(table.entries().size(), 5u);  // A and the four additions
+    EXPECT_EQ(&registry_detail::published_table<&flaky_build>(), &table);
+    EXPECT_EQ(flaky_builds.load(), 2);
+}
+
+TEST(OneTimeBuild, FirstLookupsFromSeveralThreads) {
+    constexpr int threads = 8;
+    std::vector<std::optional<CompoundInfo>> found(threads);
+    std::vector<const BuiltinTable*> tables(threads);
+    std::vector<std::thread> workers;
+    for (int i = 0; i < threads; ++i) {
+        workers.emplace_back([&, i] {
+            const auto at = static_cast<std::size_t>(i);
+            found[at] = CompoundRegistry{}.lookup_info(i % 2 == 0 ? "EC" : "ec");
+            tables[at] = &builtin_registry();
+        });
+    }
+    for (auto& worker : workers) worker.join();
+    for (int i = 0; i < threads; ++i) {
+        const auto at = static_cast<std::size_t>(i);
+        ASSERT_TRUE(found[at]);
+        EXPECT_EQ(found[at]->kelmora_pref_label, "EC");
+        EXPECT_EQ(tables[at], tables.front());
+    }
+    EXPECT_EQ(tables.front()->entries().size(), 882u);
+}
+
+}  // namespace
+}  // namespace kelmora
