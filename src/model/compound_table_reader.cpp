@@ -114,9 +114,12 @@ private:
             const bool is_iri = name == "emmo_iri";
             const bool is_pref = name == "pref_label";
             const bool is_label = name == "kelmora_pref_label";
-            // A repeated field is refused at once, before its colon.
+            // A repeated field is refused at once, before its colon, positioned
+            // after the key and any whitespace that follows it.
             if ((is_kind && kind) || (is_iri && emmo_iri) || (is_pref && pref_label) || (is_label && label)) {
-                return std::unexpected(sc_.error_at(duplicate_field_message(name), sc_.offset()));
+                std::string message = duplicate_field_message(name);
+                sc_.skip_whitespace();
+                return std::unexpected(sc_.error_at(std::move(message), sc_.offset()));
             }
             if (auto colon = sc_.parse_colon(); !colon) return std::unexpected(std::move(colon.error()));
             if (is_kind) {
@@ -135,8 +138,8 @@ private:
                 return std::unexpected(std::move(skipped.error()));
             }
         }
-        // Missing fields are reported at the closing brace, which counts as unread.
-        const std::size_t closing = sc_.offset() - 1;
+        // Missing fields are reported just after the closing brace.
+        const std::size_t closing = sc_.offset();
         if (!kind) return std::unexpected(sc_.error_at(missing_field_message("kind"), closing));
         if (!label) return std::unexpected(sc_.error_at(missing_field_message("kelmora_pref_label"), closing));
         return CompoundInfo{*kind, emmo_iri.value_or(std::nullopt), pref_label.value_or(std::nullopt),
@@ -149,10 +152,10 @@ private:
             auto more = sc_.next_element(index == 0);
             if (!more) return std::unexpected(std::move(more.error()));
             if (!*more) {
-                // The closing bracket counts as unread here.
+                // Reported just after the closing bracket.
                 return std::unexpected(sc_.error_at("invalid length " + std::to_string(index) +
                                                         ", expected struct CompoundInfo with 4 elements",
-                                                    sc_.offset() - 1));
+                                                    sc_.offset()));
             }
             Scan<void> read;
             switch (index) {

@@ -33,14 +33,19 @@ TEST_P(TableTextRefused, WithMessageAndPosition) {
 INSTANTIATE_TEST_SUITE_P(
     Records, TableTextRefused,
     testing::Values(
-        Refused{R"({"A":{"kelmora_pref_label":"A"}})", "missing field `kind` at line 1 column 30"},
-        Refused{R"({"A":{"kind":"salt"}})", "missing field `kelmora_pref_label` at line 1 column 19"},
+        Refused{R"({"A":{"kelmora_pref_label":"A"}})", "missing field `kind` at line 1 column 31"},
+        Refused{R"({"A":{"kind":"salt"}})", "missing field `kelmora_pref_label` at line 1 column 20"},
+        // Missing fields are placed just after the closing brace.
+        Refused{R"({"A":{"kind":"salt"  }})", "missing field `kelmora_pref_label` at line 1 column 22"},
         // Both missing: kind is named first.
-        Refused{R"({"A":{"emmo_iri":null}})", "missing field `kind` at line 1 column 21"},
+        Refused{R"({"A":{"emmo_iri":null}})", "missing field `kind` at line 1 column 22"},
         Refused{"{\n  \"A\": {\n    \"kind\": \"salt\"\n  }\n}",
-                "missing field `kelmora_pref_label` at line 4 column 2"},
+                "missing field `kelmora_pref_label` at line 4 column 3"},
         Refused{R"({"A":{"kind":"salt","kind":"salt","kelmora_pref_label":"A"}})",
                 "duplicate field `kind` at line 1 column 26"},
+        // A duplicate is placed after its key and the whitespace that follows.
+        Refused{"{\"A\":{\"kind\":\"salt\",\"kind\" \n :\"salt\",\"kelmora_pref_label\":\"A\"}}",
+                "duplicate field `kind` at line 2 column 1"},
         Refused{R"({"A":{"kind":"salt","emmo_iri":null,"emmo_iri":"x","kelmora_pref_label":"A"}})",
                 "duplicate field `emmo_iri` at line 1 column 46"},
         Refused{R"({"A":{"kind":"salt","kelmora_pref_label":null}})",
@@ -58,8 +63,8 @@ INSTANTIATE_TEST_SUITE_P(
     ArrayForm, TableTextRefused,
     testing::Values(
         Refused{R"({"A":["salt",null,"A"]})",
-                "invalid length 3, expected struct CompoundInfo with 4 elements at line 1 column 21"},
-        Refused{R"({"A":[ ]})", "invalid length 0, expected struct CompoundInfo with 4 elements at line 1 column 7"},
+                "invalid length 3, expected struct CompoundInfo with 4 elements at line 1 column 22"},
+        Refused{R"({"A":[ ]})", "invalid length 0, expected struct CompoundInfo with 4 elements at line 1 column 8"},
         Refused{R"({"A":["salt",null,null,"A","B"]})", "trailing characters at line 1 column 28"},
         Refused{R"({"A":["salt",null,null,"A" "B"]})", "trailing characters at line 1 column 28"},
         Refused{R"({"A":["salt",null,null,"A",]})", "trailing comma at line 1 column 28"},
@@ -101,7 +106,7 @@ INSTANTIATE_TEST_SUITE_P(
                     Refused{R"({A:1})", "key must be a string at line 1 column 2"},
                     Refused{R"({"A" {}})", "expected `:` at line 1 column 6"},
                     // A record's own error wins over what follows it.
-                    Refused{R"({"A":{"kind":"salt"}} x)", "missing field `kelmora_pref_label` at line 1 column 19"}));
+                    Refused{R"({"A":{"kind":"salt"}} x)", "missing field `kelmora_pref_label` at line 1 column 20"}));
 
 CompoundTable read_ok(std::string_view text) {
     auto table = read_compound_table(text);
