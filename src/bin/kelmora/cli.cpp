@@ -33,6 +33,12 @@ constexpr std::array<CommandDef, 4> subcommands{
 constexpr CommandDef root{"kelmora", "Parse/render battery electrolyte formulation shorthand", nullptr, help_only,
                            subcommands.data(), subcommands.size()};
 
+// An error found while the accepted values are taken over into `Cli`,
+// shown like a usage error with the program's own usage line.
+EarlyExit format_error(const StyledText& message, std::span<const std::string> args) {
+    return usage_error(root_command_at(root, program_name(args)), message);
+}
+
 }  // namespace
 
 const CommandDef& Cli::command() { return root; }
@@ -46,7 +52,7 @@ std::variant<Cli, EarlyExit> Cli::parse(std::span<const std::string> args) {
     if (name == "to-json") return Cli{ToJson{std::move(matches.positional), matches.flag("pretty")}};
     if (name == "from-json") return Cli{FromJson{std::move(matches.positional)}};
     // The parser only accepts a line that names one of the three.
-    return usage_error(root_command_at(root, program_name(args)), unrecognized_subcommand(name));
+    return format_error(unrecognized_subcommand(name), args);
 }
 
 }  // namespace kelmora::cli
