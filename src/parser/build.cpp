@@ -5,6 +5,7 @@
 #include <fast_float/fast_float.h>
 
 #include <cstdint>
+#include <limits>
 #include <memory>
 #include <string>
 #include <system_error>
@@ -19,14 +20,22 @@ namespace kelmora {
 namespace {
 
 // The nearest double, ties to even; beyond the range it is infinite, below
-// it zero, as fast_float reads it.
+// it zero.
 double read_number(Pair number) {
     const std::string_view text = number.text();
     double value = 0.0;
     const auto result =
         fast_float::from_chars(text.data(), text.data() + text.size(), value, fast_float::chars_format::fixed);
-    if (result.ec != std::errc() || result.ptr != text.data() + text.size() || text.empty())
+    if (result.ptr != text.data() + text.size() || text.empty())
         internal_error("grammar guarantees a valid number");
+    if (result.ec == std::errc::result_out_of_range) {
+        // Later fast_float releases report a value beyond the float range as
+        // an error. Without an exponent only a non-zero whole part can be
+        // too large; anything else is too small.
+        const bool whole = text.substr(0, text.find('.')).find_first_not_of('0') != std::string_view::npos;
+        return whole ? std::numeric_limits<double>::infinity() : 0.0;
+    }
+    if (result.ec != std::errc()) internal_error("grammar guarantees a valid number");
     return value;
 }
 
