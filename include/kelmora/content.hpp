@@ -8,11 +8,13 @@
 #include <cstdint>
 #include <expected>
 #include <memory>
+#include <memory_resource>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <new>
+#include <type_traits>
 #include <utility>
-#include <variant>
 #include <vector>
 
 #include "kelmora/model.hpp"
@@ -25,8 +27,15 @@ struct ContentPair;
 // One buffered value. A string or byte string either refers to the input it
 // was read from (borrowed: the input must outlive the Content) or owns its
 // bytes; an owned text is moved, not copied, into the tree that takes it.
+// A tagged union rather than std::variant: readers move and drop a great
+// many of these, and a switch on the kind keeps that cheap.
 class Content {
 public:
+    // The kinds that own something come last (see destroy).
+    enum class Kind : std::uint8_t {
+        Null, None, Bool, U8, U16, U32, U64, I8, I16, I32, I64, F32, F64, Char, Some, String, Bytes, Newtype, Array,
+        Object,
+    };
     struct Null {};   // JSON null, Python None
     struct None {};   // an absent optional
     struct Some {     // a present optional
@@ -63,22 +72,38 @@ public:
     struct Bytes {
         Text bytes;
     };
-    using Array = std::vector<Content>;
-    using Object = std::vector<ContentPair>;  // pairs in their order, repeats kept
+    // Vectors over a memory resource, so that a reader can keep a whole
+    // buffered value in one arena; default-constructed ones use the heap.
+    using Array = std::pmr::vector<Content>;
+    using Object = std::pmr::vector<ContentPair>;  // pairs in their order, repeats kept
+    // Every kind converts to Content directly; `Content(Content::Value(x))`
+    // is the same as `Content(x)`.
+    using Value = Content;
 
-    using Value = std::variant<Null, None, Some, bool, std::uint8_t, std::uint16_t, std::uint32_t, std::uint64_t,
-                               std::int8_t, std::int16_t, std::int32_t, std::int64_t, float, double, char32_t, String,
-                               Bytes, Newtype, Array, Object>;
-
-    Value value;
-
+    Content() noexcept : kind_(Kind::Null), null_() {}
+    Content(Null) noexcept : kind_(Kind::Null), null_() {}
+    Content(None) noexcept : kind_(Kind::None), none_() {}
+    Content(Some v) noexcept : kind_(Kind::Some), some_(std::move(v)) {}
+    Content(bool v) noexcept : kind_(Kind::Bool), bool_(v) {}
+    Content(std::uint8_t v) noexcept : kind_(Kind::U8), u8_(v) {}
+    Content(std::uint16_t v) noexcept : kind_(Kind::U16), u16_(v) {}
+    Content(std::uint32_t v) noexcept : kind_(Kind::U32), u32_(v) {}
+    Content(std::uint64_t v) noexcept : kind_(Kind::U64), u64_(v) {}
+    Content(std::int8_t v) noexcept : kind_(Kind::I8), i8_(v) {}
+    Content(std::int16_t v) noexcept : kind_(Kind::I16), i16_(v) {}
+    Content(std::int32_t v) noexcept : kind_(Kind::I32), i32_(v) {}
+    Content(std::int64_t v) noexcept : kind_(Kind::I64), i64_(v) {}
+    Content(float v) noexcept : kind_(Kind::F32), f32_(v) {}
+    Content(double v) noexcept : kind_(Kind::F64), f64_(v) {}
+    Content(char32_t v) noexcept : kind_(Kind::Char), char_(v) {}
+    Content(String v) noexcept : kind_(Kind::String), string_(std::move(v)) {}
+    Content(Bytes v) noexcept : kind_(Kind::Bytes), bytes_(std::move(v)) {}
+    Content(Newtype v) noexcept : kind_(Kind::Newtype), newtype_(std::move(v)) {}
     // Defined below, once ContentPair is complete (libc++ needs it).
-    Content();
-    template <class T>
-        requires std::is_constructible_v<Value, T&&>
-    Content(T&& v) : value(std::forward<T>(v)) {}
-    Content(Content&&) noexcept;
-    Content& operator=(Content&&) noexcept;
+    Content(Array v) noexcept;
+    Content(Object v) noexcept;
+    Content(Content&& other) noexcept;
+    Content& operator=(Content&& other) noexcept;
     Content(const Content&) = delete;
     Content& operator=(const Content&) = delete;
     ~Content();
@@ -90,9 +115,91 @@ public:
     static Content owned_bytes(std::string bytes) { return Content(Bytes{Text::owned(std::move(bytes))}); }
     static Content some(Content inner) { return Content(Some{std::make_unique<Content>(std::move(inner))}); }
 
-    template <class T> const T* get_if() const noexcept { return std::get_if<T>(&value); }
-    template <class T> T* get_if() noexcept { return std::get_if<T>(&value); }
-    template <class T> bool is() const noexcept { return std::holds_alternative<T>(value); }
+    Kind kind() const noexcept { return kind_; }
+    // The held value when it is of kind T (one of the types above, or the
+    // scalar types bool, std::uint8_t ... double, char32_t), else null.
+    template <class T> const T* get_if() const noexcept {
+        return kind_ == kind_of<T>() ? const_cast<Content*>(this)->member<T>() : nullptr;
+    }
+    template <class T> T* get_if() noexcept { return kind_ == kind_of<T>() ? member<T>() : nullptr; }
+    template <class T> bool is() const noexcept { return kind_ == kind_of<T>(); }
+
+private:
+    template <class T>
+    static constexpr Kind kind_of() noexcept {
+        if constexpr (std::is_same_v<T, Null>) return Kind::Null;
+        else if constexpr (std::is_same_v<T, None>) return Kind::None;
+        else if constexpr (std::is_same_v<T, Some>) return Kind::Some;
+        else if constexpr (std::is_same_v<T, bool>) return Kind::Bool;
+        else if constexpr (std::is_same_v<T, std::uint8_t>) return Kind::U8;
+        else if constexpr (std::is_same_v<T, std::uint16_t>) return Kind::U16;
+        else if constexpr (std::is_same_v<T, std::uint32_t>) return Kind::U32;
+        else if constexpr (std::is_same_v<T, std::uint64_t>) return Kind::U64;
+        else if constexpr (std::is_same_v<T, std::int8_t>) return Kind::I8;
+        else if constexpr (std::is_same_v<T, std::int16_t>) return Kind::I16;
+        else if constexpr (std::is_same_v<T, std::int32_t>) return Kind::I32;
+        else if constexpr (std::is_same_v<T, std::int64_t>) return Kind::I64;
+        else if constexpr (std::is_same_v<T, float>) return Kind::F32;
+        else if constexpr (std::is_same_v<T, double>) return Kind::F64;
+        else if constexpr (std::is_same_v<T, char32_t>) return Kind::Char;
+        else if constexpr (std::is_same_v<T, String>) return Kind::String;
+        else if constexpr (std::is_same_v<T, Bytes>) return Kind::Bytes;
+        else if constexpr (std::is_same_v<T, Newtype>) return Kind::Newtype;
+        else if constexpr (std::is_same_v<T, Array>) return Kind::Array;
+        else {
+            static_assert(std::is_same_v<T, Object>, "not a kind of Content");
+            return Kind::Object;
+        }
+    }
+    template <class T>
+    T* member() noexcept {
+        if constexpr (std::is_same_v<T, Null>) return &null_;
+        else if constexpr (std::is_same_v<T, None>) return &none_;
+        else if constexpr (std::is_same_v<T, Some>) return &some_;
+        else if constexpr (std::is_same_v<T, bool>) return &bool_;
+        else if constexpr (std::is_same_v<T, std::uint8_t>) return &u8_;
+        else if constexpr (std::is_same_v<T, std::uint16_t>) return &u16_;
+        else if constexpr (std::is_same_v<T, std::uint32_t>) return &u32_;
+        else if constexpr (std::is_same_v<T, std::uint64_t>) return &u64_;
+        else if constexpr (std::is_same_v<T, std::int8_t>) return &i8_;
+        else if constexpr (std::is_same_v<T, std::int16_t>) return &i16_;
+        else if constexpr (std::is_same_v<T, std::int32_t>) return &i32_;
+        else if constexpr (std::is_same_v<T, std::int64_t>) return &i64_;
+        else if constexpr (std::is_same_v<T, float>) return &f32_;
+        else if constexpr (std::is_same_v<T, double>) return &f64_;
+        else if constexpr (std::is_same_v<T, char32_t>) return &char_;
+        else if constexpr (std::is_same_v<T, String>) return &string_;
+        else if constexpr (std::is_same_v<T, Bytes>) return &bytes_;
+        else if constexpr (std::is_same_v<T, Newtype>) return &newtype_;
+        else if constexpr (std::is_same_v<T, Array>) return &array_;
+        else return &object_;
+    }
+    void move_from(Content& other) noexcept;
+    void destroy() noexcept;
+
+    Kind kind_;
+    union {
+        Null null_;
+        None none_;
+        Some some_;
+        bool bool_;
+        std::uint8_t u8_;
+        std::uint16_t u16_;
+        std::uint32_t u32_;
+        std::uint64_t u64_;
+        std::int8_t i8_;
+        std::int16_t i16_;
+        std::int32_t i32_;
+        std::int64_t i64_;
+        float f32_;
+        double f64_;
+        char32_t char_;
+        String string_;
+        Bytes bytes_;
+        Newtype newtype_;
+        Array array_;
+        Object object_;
+    };
 };
 
 struct ContentPair {
@@ -100,10 +207,56 @@ struct ContentPair {
     Content value;
 };
 
-inline Content::Content() = default;
-inline Content::Content(Content&&) noexcept = default;
-inline Content& Content::operator=(Content&&) noexcept = default;
-inline Content::~Content() = default;
+inline Content::Content(Array v) noexcept : kind_(Kind::Array), array_(std::move(v)) {}
+inline Content::Content(Object v) noexcept : kind_(Kind::Object), object_(std::move(v)) {}
+inline Content::Content(Content&& other) noexcept { move_from(other); }
+inline Content& Content::operator=(Content&& other) noexcept {
+    if (this != &other) {
+        destroy();
+        move_from(other);
+    }
+    return *this;
+}
+inline Content::~Content() { destroy(); }
+
+inline void Content::move_from(Content& other) noexcept {
+    kind_ = other.kind_;
+    switch (kind_) {
+        case Kind::Null: new (&null_) Null(); break;
+        case Kind::None: new (&none_) None(); break;
+        case Kind::Some: new (&some_) Some(std::move(other.some_)); break;
+        case Kind::Bool: bool_ = other.bool_; break;
+        case Kind::U8: u8_ = other.u8_; break;
+        case Kind::U16: u16_ = other.u16_; break;
+        case Kind::U32: u32_ = other.u32_; break;
+        case Kind::U64: u64_ = other.u64_; break;
+        case Kind::I8: i8_ = other.i8_; break;
+        case Kind::I16: i16_ = other.i16_; break;
+        case Kind::I32: i32_ = other.i32_; break;
+        case Kind::I64: i64_ = other.i64_; break;
+        case Kind::F32: f32_ = other.f32_; break;
+        case Kind::F64: f64_ = other.f64_; break;
+        case Kind::Char: char_ = other.char_; break;
+        case Kind::String: new (&string_) String(std::move(other.string_)); break;
+        case Kind::Bytes: new (&bytes_) Bytes(std::move(other.bytes_)); break;
+        case Kind::Newtype: new (&newtype_) Newtype(std::move(other.newtype_)); break;
+        case Kind::Array: new (&array_) Array(std::move(other.array_)); break;
+        case Kind::Object: new (&object_) Object(std::move(other.object_)); break;
+    }
+}
+
+inline void Content::destroy() noexcept {
+    if (kind_ < Kind::Some) return;
+    switch (kind_) {
+        case Kind::Some: some_.~Some(); break;
+        case Kind::String: string_.~String(); break;
+        case Kind::Bytes: bytes_.~Bytes(); break;
+        case Kind::Newtype: newtype_.~Newtype(); break;
+        case Kind::Array: array_.~Array(); break;
+        case Kind::Object: object_.~Object(); break;
+        default: break;
+    }
+}
 
 // How values are described in messages: JSON text calls null "null" and
 // writes floats as the JSON writer does; Python calls None "unit value" and

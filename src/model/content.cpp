@@ -4,7 +4,6 @@
 #include <array>
 #include <charconv>
 #include <cmath>
-#include <type_traits>
 
 #include "debug_text.hpp"
 #include "kelmora/errors.hpp"
@@ -36,43 +35,47 @@ void append_float(std::string& out, double value, ValueStyle style) {
 }  // namespace
 
 std::string describe_content(const Content& content, ValueStyle style) {
+    using Kind = Content::Kind;
     std::string out;
-    std::visit(
-        [&](const auto& v) {
-            using T = std::decay_t<decltype(v)>;
-            if constexpr (std::is_same_v<T, Content::Null>) {
-                out = style == ValueStyle::Json ? "null" : "unit value";
-            } else if constexpr (std::is_same_v<T, Content::None> || std::is_same_v<T, Content::Some>) {
-                out = "Option value";
-            } else if constexpr (std::is_same_v<T, bool>) {
-                out = v ? "boolean `true`" : "boolean `false`";
-            } else if constexpr (std::is_same_v<T, float> || std::is_same_v<T, double>) {
-                out = "floating point `";
-                append_float(out, static_cast<double>(v), style);
-                out += '`';
-            } else if constexpr (std::is_same_v<T, char32_t>) {
-                out = "character `";
-                append_utf8(out, v);
-                out += '`';
-            } else if constexpr (std::is_integral_v<T>) {
-                out = "integer `";
-                append_integer(out, v);
-                out += '`';
-            } else if constexpr (std::is_same_v<T, Content::String>) {
-                out = "string ";
-                append_debug_quoted(out, v.text.view());
-            } else if constexpr (std::is_same_v<T, Content::Bytes>) {
-                out = "byte array";
-            } else if constexpr (std::is_same_v<T, Content::Newtype>) {
-                out = "newtype struct";
-            } else if constexpr (std::is_same_v<T, Content::Array>) {
-                out = "sequence";
-            } else {
-                static_assert(std::is_same_v<T, Content::Object>);
-                out = "map";
-            }
-        },
-        content.value);
+    const auto integer = [&out](auto value) {
+        out = "integer `";
+        append_integer(out, value);
+        out += '`';
+    };
+    const auto floating = [&out, style](double value) {
+        out = "floating point `";
+        append_float(out, value, style);
+        out += '`';
+    };
+    switch (content.kind()) {
+        case Kind::Null: out = style == ValueStyle::Json ? "null" : "unit value"; break;
+        case Kind::None:
+        case Kind::Some: out = "Option value"; break;
+        case Kind::Bool: out = *content.get_if<bool>() ? "boolean `true`" : "boolean `false`"; break;
+        case Kind::U8: integer(*content.get_if<std::uint8_t>()); break;
+        case Kind::U16: integer(*content.get_if<std::uint16_t>()); break;
+        case Kind::U32: integer(*content.get_if<std::uint32_t>()); break;
+        case Kind::U64: integer(*content.get_if<std::uint64_t>()); break;
+        case Kind::I8: integer(*content.get_if<std::int8_t>()); break;
+        case Kind::I16: integer(*content.get_if<std::int16_t>()); break;
+        case Kind::I32: integer(*content.get_if<std::int32_t>()); break;
+        case Kind::I64: integer(*content.get_if<std::int64_t>()); break;
+        case Kind::F32: floating(static_cast<double>(*content.get_if<float>())); break;
+        case Kind::F64: floating(*content.get_if<double>()); break;
+        case Kind::Char:
+            out = "character `";
+            append_utf8(out, *content.get_if<char32_t>());
+            out += '`';
+            break;
+        case Kind::String:
+            out = "string ";
+            append_debug_quoted(out, content.get_if<Content::String>()->text.view());
+            break;
+        case Kind::Bytes: out = "byte array"; break;
+        case Kind::Newtype: out = "newtype struct"; break;
+        case Kind::Array: out = "sequence"; break;
+        case Kind::Object: out = "map"; break;
+    }
     return out;
 }
 

@@ -3,9 +3,12 @@
 // node's tag out of it; phase 2 replays the rest into the tree.
 #include "kelmora/json_reader.hpp"
 
+#include <cstddef>
+#include <memory_resource>
 #include <optional>
 #include <utility>
 
+#include "block_arena.hpp"
 #include "json_scanner.hpp"
 #include "kelmora/content.hpp"
 
@@ -22,7 +25,7 @@ constexpr std::size_t initial_room = 4;
 
 class Buffering {
 public:
-    explicit Buffering(Scanner& scanner) : sc_(scanner) {}
+    Buffering(Scanner& scanner, std::pmr::memory_resource& arena) : sc_(scanner), arena_(&arena) {}
 
     // The top-level value as a node: the tag index and the entries for the
     // replay.
@@ -62,7 +65,7 @@ private:
         return {};
     }
 
-    Scan<void> string(Content& out) {
+    [[gnu::always_inline]] Scan<void> string(Content& out) {
         auto s = sc_.parse_string();
         if (!s) return std::unexpected(std::move(s.error()));
         // Plain strings stay views into the text until a field takes them.
@@ -84,7 +87,7 @@ private:
     Scan<void> array(Content& out) {
         sc_.advance();
         if (auto e = sc_.enter(); !e) return e;
-        out = Content(Content::Array{});
+        out = Content(Content::Array(arena_));
         if (auto e = elements_into(*out.get_if<Content::Array>(), true); !e) return e;
         sc_.leave();
         return {};
@@ -104,7 +107,7 @@ private:
     Scan<void> object(Content& out) {
         sc_.advance();
         if (auto e = sc_.enter(); !e) return e;
-        out = Content(Content::Object{});
+        out = Content(Content::Object(arena_));
         auto& pairs = *out.get_if<Content::Object>();
         for (bool first = true;; first = false) {
             auto more = sc_.next_key(first);
@@ -150,7 +153,7 @@ private:
         sc_.advance();
         if (auto e = sc_.enter(); !e) return std::unexpected(std::move(e.error()));
         std::optional<std::size_t> tag;
-        Content::Object entries;
+        Content::Object entries(arena_);
         for (bool first = true;; first = false) {
             auto more = sc_.next_key(first);
             if (!more) return std::unexpected(std::move(more.error()));
@@ -186,20 +189,25 @@ private:
         if (!*more) return std::unexpected(sc_.error_at(missing_field_message("node_type"), sc_.offset()));
         auto tag = tag_value();
         if (!tag) return std::unexpected(std::move(tag.error()));
-        Content::Array rest;
+        Content::Array rest(arena_);
         if (auto e = elements_into(rest, false); !e) return std::unexpected(std::move(e.error()));
         sc_.leave();
         return std::pair<std::size_t, Content>{*tag, Content(std::move(rest))};
     }
 
     Scanner& sc_;
+    std::pmr::memory_resource* arena_;
 };
 
 }  // namespace
 
 std::expected<Node, ReadError> read_json_tree(std::string_view text) {
     Scanner scanner(text);
-    auto top = Buffering(scanner).top_level();
+    // The buffered value lives in one arena, released at once when the tree
+    // is built; it starts on the stack.
+    std::byte first_block[4096];
+    BlockArena arena(first_block, sizeof first_block);
+    auto top = Buffering(scanner, arena).top_level();
     if (!top) return std::unexpected(std::move(top.error()));
     auto tree = replay_node_variant(top->first, std::move(top->second), ValueStyle::Json);
     if (!tree) return tree;

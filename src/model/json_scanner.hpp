@@ -7,17 +7,16 @@
 // Scan<T>, whose error is the ReadError to hand back unchanged):
 //
 //     Scanner sc(text);
-//     auto first = sc.begin_value();               // '{' expected here
-//     if (!first) return unexpected(first.error());
-//     if (*first != '{') ...                        // the caller's own error
+//     auto start = sc.begin_value();               // "{" expected here
+//     if (!start) return unexpected(start.error());
+//     if (*start != '{') ...                        // the caller's own error
 //     sc.advance();                                 // consume the '{'
 //     if (auto e = sc.enter(); !e) ...              // one nesting level
-//     for (bool more = true;;) {
-//         auto key = sc.next_key(more);              // true: a key follows
-//         if (!key) ...; if (!*key) break;           // '}' consumed
-//         more = false;
-//         auto name = sc.parse_string();             // the key text
-//         ...                                        // copy it if it must outlive the next string
+//     for (bool first = true;; first = false) {
+//         auto more = sc.next_key(first);            // true: a key follows
+//         if (!more) ...; if (!*more) break;         // false: '}' consumed
+//         auto name = sc.parse_string();             // the key text; copy it if
+//         ...                                        // it must outlive the next string
 //         if (auto c = sc.parse_colon(); !c) ...
 //         ... read the value: begin_value(), then parse_string(),
 //             parse_number(), parse_literal(), or skip_value() ...
@@ -31,6 +30,7 @@
 #pragma once
 
 #include <algorithm>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -119,7 +119,11 @@ public:
         return pos_ < text_.size() ? static_cast<unsigned char>(text_[pos_]) : -1;
     }
     void skip_whitespace() noexcept {
-        while (pos_ < text_.size() && is_whitespace(text_[pos_])) ++pos_;
+        // Every whitespace byte is at most a blank: one compare settles the
+        // usual case of a token right here.
+        while (pos_ < text_.size() && static_cast<unsigned char>(text_[pos_]) <= ' ' && is_whitespace(text_[pos_])) {
+            ++pos_;
+        }
     }
     // Consumes one byte (the one peek returned).
     void advance() noexcept { ++pos_; }
@@ -141,8 +145,17 @@ public:
         const std::size_t size = text_.size();
         const char* const data = text_.data();
         std::size_t end = start;
-        while (end + 8 <= size && !has_special_byte(data + end)) end += 8;
-        while (end < size && !is_special(data[end])) ++end;
+        while (true) {
+            if (end + 8 > size) {
+                while (end < size && !is_special(data[end])) ++end;
+                break;
+            }
+            if (const std::uint64_t found = special_bytes(data + end)) {
+                end += static_cast<std::size_t>(std::countr_zero(found)) / 8;
+                break;
+            }
+            end += 8;
+        }
         if (end < size && data[end] == '"') {
             pos_ = end + 1;
             return ScannedString{text_.substr(start, end - start), true};
@@ -230,9 +243,11 @@ private:
     static constexpr bool is_special(char c) noexcept {
         return c == '"' || c == '\\' || static_cast<unsigned char>(c) < 0x20;
     }
-    // True when one of the eight bytes at `p` is a quote, a backslash or
-    // below 0x20: the bytes that end a plain run inside a string.
-    static bool has_special_byte(const char* p) noexcept {
+    // The high bit of each of the eight bytes at `p` that is a quote, a
+    // backslash or below 0x20 (the bytes that end a plain run inside a
+    // string); bytes above the first such byte may be flagged wrongly, so
+    // only the lowest flag counts. Little-endian.
+    static std::uint64_t special_bytes(const char* p) noexcept {
         constexpr std::uint64_t ones = 0x0101010101010101ULL;
         constexpr std::uint64_t highs = 0x8080808080808080ULL;
         std::uint64_t v;
@@ -240,7 +255,8 @@ private:
         const std::uint64_t quote = v ^ (ones * '"');
         const std::uint64_t backslash = v ^ (ones * '\\');
         const std::uint64_t found = ((quote - ones) & ~quote) | ((backslash - ones) & ~backslash) | ((v - ones * 0x20) & ~v);
-        return (found & highs) != 0;
+        static_assert(std::endian::native == std::endian::little, "the lowest byte must come first");
+        return found & highs;
     }
     static constexpr bool begins_value(char c) noexcept {
         return c == '"' || c == '{' || c == '[' || c == '-' || (c >= '0' && c <= '9') || c == 't' || c == 'f' ||

@@ -3,7 +3,6 @@
 // value; the first error ends it.
 #include <array>
 #include <span>
-#include <type_traits>
 
 #include "debug_text.hpp"
 #include "kelmora/content.hpp"
@@ -14,6 +13,7 @@ namespace {
 
 template <class T>
 using Result = std::expected<T, std::string>;
+using Status = Result<void>;
 using Fail = std::unexpected<std::string>;
 
 constexpr std::size_t no_field = static_cast<std::size_t>(-1);
@@ -103,11 +103,13 @@ struct Entries {
     bool is_array = false;
 };
 
+// Each reading fills the value it is given, so nothing is moved on the way
+// up; on failure the partly filled value is dropped by the caller.
 class Replay {
 public:
     explicit Replay(ValueStyle style) : style_(style) {}
 
-    Result<Node> node(Content&& content) {
+    Status node(Content&& content, Node& out) {
         if (auto* object = content.get_if<Content::Object>()) {
             std::optional<std::size_t> variant;
             std::size_t tag_pair = no_field;
@@ -122,43 +124,37 @@ public:
                 tag_pair = i;
             }
             if (!variant) return Fail(missing_field_message("node_type"));
-            return node_variant(*variant, Entries{*object, tag_pair, {}, false});
+            return node_variant(*variant, Entries{*object, tag_pair, {}, false}, out);
         }
         if (auto* array = content.get_if<Content::Array>()) {
             if (array->empty()) return Fail(missing_field_message("node_type"));
             auto index = identifier(array->front(), node_names);
             if (!index) return Fail(std::move(index.error()));
-            return node_variant(*index, Entries{{}, no_field, std::span<Content>(*array).subspan(1), true});
+            return node_variant(*index, Entries{{}, no_field, std::span<Content>(*array).subspan(1), true}, out);
         }
         return Fail(invalid_type_message(content, "internally tagged enum Node", style_));
     }
 
-    Result<Node> node_variant(std::size_t variant, Entries entries) {
+    Status node_variant(std::size_t variant, Entries entries, Node& out) {
         switch (variant) {
-            case 0: return wrap(compound(entries));
-            case 1: return wrap(ratio_mixture(entries));
-            case 2: return wrap(solution(entries));
-            default: return wrap(blend(entries));
+            case 0: return compound(entries, out.value.emplace<Compound>());
+            case 1: return ratio_mixture(entries, out.value.emplace<RatioMixture>());
+            case 2: return solution(entries, out.value.emplace<Solution>());
+            default: return blend(entries, out.value.emplace<Blend>());
         }
     }
 
-    Result<Node> node_variant(std::size_t variant, Content&& content) {
+    Status node_variant(std::size_t variant, Content&& content, Node& out) {
         auto entries = entries_of(content);
         if (!entries) {
             static constexpr std::array<const Shape*, 4> shapes = {&compound_shape, &ratio_mixture_shape,
                                                                    &solution_shape, &blend_shape};
             return Fail(invalid_type_message(content, shapes[variant < 4 ? variant : 3]->description, style_));
         }
-        return node_variant(variant, *entries);
+        return node_variant(variant, *entries, out);
     }
 
 private:
-    template <class T>
-    static Result<Node> wrap(Result<T>&& r) {
-        if (!r) return Fail(std::move(r.error()));
-        return Node(std::move(*r));
-    }
-
     static std::optional<Entries> entries_of(Content& content) {
         if (auto* object = content.get_if<Content::Object>()) return Entries{*object, no_field, {}, false};
         if (auto* array = content.get_if<Content::Array>()) return Entries{{}, no_field, *array, true};
@@ -201,7 +197,7 @@ private:
     // Fills a struct's fields from its entries; `fill(field, value)` reads one
     // field's value by its rule.
     template <class Fill>
-    Result<void> fill_struct(const Shape& shape, Entries entries, Fill&& fill) {
+    Status fill_struct(const Shape& shape, Entries entries, Fill&& fill) {
         const std::size_t field_count = shape.fields.size();
         if (entries.is_array) {
             const std::size_t count = entries.elements.size();
@@ -237,38 +233,54 @@ private:
         return {};
     }
 
+    // A struct from any buffered value: its object or array form.
     template <class T, class Read>
-    Result<T> struct_from(const Shape& shape, Content&& content, Read&& read) {
+    Status struct_from(const Shape& shape, Content&& content, T& out, Read&& read) {
         auto entries = entries_of(content);
         if (!entries) return Fail(invalid_type_message(content, shape.description, style_));
-        return read(*entries);
+        return read(*entries, out);
     }
 
-    Result<double> number(Content&& c) const {
-        return std::visit(
-            [&](const auto& v) -> Result<double> {
-                using T = std::decay_t<decltype(v)>;
-                if constexpr (std::is_same_v<T, bool> || std::is_same_v<T, char32_t>) {
-                    return Fail(invalid_type_message(c, "f64", style_));
-                } else if constexpr (std::is_arithmetic_v<T>) {
-                    return static_cast<double>(v);
-                } else {
-                    return Fail(invalid_type_message(c, "f64", style_));
-                }
-            },
-            c.value);
+    Status number(Content&& c, double& out) const {
+        using Kind = Content::Kind;
+        switch (c.kind()) {
+            case Kind::U8: out = static_cast<double>(*c.get_if<std::uint8_t>()); break;
+            case Kind::U16: out = static_cast<double>(*c.get_if<std::uint16_t>()); break;
+            case Kind::U32: out = static_cast<double>(*c.get_if<std::uint32_t>()); break;
+            case Kind::U64: out = static_cast<double>(*c.get_if<std::uint64_t>()); break;
+            case Kind::I8: out = static_cast<double>(*c.get_if<std::int8_t>()); break;
+            case Kind::I16: out = static_cast<double>(*c.get_if<std::int16_t>()); break;
+            case Kind::I32: out = static_cast<double>(*c.get_if<std::int32_t>()); break;
+            case Kind::I64: out = static_cast<double>(*c.get_if<std::int64_t>()); break;
+            case Kind::F32: out = static_cast<double>(*c.get_if<float>()); break;
+            case Kind::F64: out = *c.get_if<double>(); break;
+            default: return Fail(invalid_type_message(c, "f64", style_));
+        }
+        return {};
     }
 
-    Result<std::string> text(Content&& c) const {
-        if (auto* s = c.get_if<Content::String>()) return std::move(s->text).take();
+    Status text(Content&& c, std::string& out) const {
+        if (auto* s = c.get_if<Content::String>()) {
+            out = std::move(s->text).take();
+            return {};
+        }
         if (auto* b = c.get_if<Content::Bytes>()) {
             if (!is_valid_utf8(b->bytes.view())) return Fail("invalid value: byte array, expected a string");
-            return std::move(b->bytes).take();
+            out = std::move(b->bytes).take();
+            return {};
         }
         return Fail(invalid_type_message(c, "a string", style_));
     }
 
-    Result<std::size_t> enumeration(Content&& c, Names names) const {
+    template <class Enum>
+    Status enumeration(Content&& c, Names names, Enum& out) const {
+        auto index = enumeration_index(std::move(c), names);
+        if (!index) return Fail(std::move(index.error()));
+        out = static_cast<Enum>(*index);
+        return {};
+    }
+
+    Result<std::size_t> enumeration_index(Content&& c, Names names) const {
         if (c.is<Content::String>()) return identifier(c, names);
         if (auto* object = c.get_if<Content::Object>()) {
             if (object->size() != 1) return Fail("invalid value: map, expected map with a single key");
@@ -285,133 +297,75 @@ private:
     }
 
     template <class T, class Read>
-    Result<std::vector<T>> list(Content&& c, Read&& read) {
+    Status list(Content&& c, std::vector<T>& out, Read&& read) {
         auto* array = c.get_if<Content::Array>();
         if (array == nullptr) return Fail(invalid_type_message(c, "a sequence", style_));
-        std::vector<T> out;
         out.reserve(cautious_capacity<T>(array->size()));
         for (Content& element : *array) {
-            auto item = read(std::move(element));
-            if (!item) return Fail(std::move(item.error()));
-            out.push_back(std::move(*item));
+            if (auto r = read(std::move(element), out.emplace_back()); !r) return r;
         }
-        return out;
+        return {};
     }
 
-    Result<std::unique_ptr<Node>> boxed_node(Content&& c) {
-        auto n = node(std::move(c));
-        if (!n) return Fail(std::move(n.error()));
-        return std::make_unique<Node>(std::move(*n));
+    Status boxed_node(Content&& c, std::unique_ptr<Node>& out) {
+        out = std::make_unique<Node>();
+        return node(std::move(c), *out);
     }
 
-    Result<Amount> amount(Entries entries) {
-        Amount out;
-        auto r = fill_struct(amount_shape, entries, [&](std::size_t field, Content&& value) -> Result<void> {
-            if (field == 0) {
-                auto v = number(std::move(value));
-                if (!v) return Fail(std::move(v.error()));
-                out.value = *v;
-            } else {
-                auto u = enumeration(std::move(value), unit_names);
-                if (!u) return Fail(std::move(u.error()));
-                out.unit = static_cast<ConcentrationUnit>(*u);
-            }
-            return {};
+    Status amount(Entries entries, Amount& out) {
+        return fill_struct(amount_shape, entries, [&](std::size_t field, Content&& value) -> Status {
+            if (field == 0) return number(std::move(value), out.value);
+            return enumeration(std::move(value), unit_names, out.unit);
         });
-        if (!r) return Fail(std::move(r.error()));
-        return out;
     }
-    Result<Amount> amount(Content&& c) {
-        return struct_from<Amount>(amount_shape, std::move(c), [&](Entries e) { return amount(e); });
+    Status amount(Content&& c, Amount& out) {
+        return struct_from(amount_shape, std::move(c), out, [&](Entries e, Amount& a) { return amount(e, a); });
     }
 
-    Result<Compound> compound(Entries entries) {
-        Compound out;
-        auto r = fill_struct(compound_shape, entries, [&](std::size_t field, Content&& value) -> Result<void> {
-            if (field == 0) {
-                auto t = text(std::move(value));
-                if (!t) return Fail(std::move(t.error()));
-                out.name = std::move(*t);
-            } else {
-                auto k = enumeration(std::move(value), kind_names);
-                if (!k) return Fail(std::move(k.error()));
-                out.kind = static_cast<CompoundKind>(*k);
-            }
-            return {};
+    Status compound(Entries entries, Compound& out) {
+        return fill_struct(compound_shape, entries, [&](std::size_t field, Content&& value) -> Status {
+            if (field == 0) return text(std::move(value), out.name);
+            return enumeration(std::move(value), kind_names, out.kind);
         });
-        if (!r) return Fail(std::move(r.error()));
-        return out;
     }
-    Result<Compound> compound(Content&& c) {
-        return struct_from<Compound>(compound_shape, std::move(c), [&](Entries e) { return compound(e); });
+    Status compound(Content&& c, Compound& out) {
+        return struct_from(compound_shape, std::move(c), out, [&](Entries e, Compound& o) { return compound(e, o); });
     }
 
-    Result<RatioTerm> ratio_term(Entries entries) {
-        RatioTerm out;
-        auto r = fill_struct(ratio_term_shape, entries, [&](std::size_t field, Content&& value) -> Result<void> {
-            if (field == 0) {
-                auto c = compound(std::move(value));
-                if (!c) return Fail(std::move(c.error()));
-                out.compound = std::move(*c);
-            } else {
-                auto v = number(std::move(value));
-                if (!v) return Fail(std::move(v.error()));
-                out.share = *v;
-            }
-            return {};
+    Status ratio_term(Entries entries, RatioTerm& out) {
+        return fill_struct(ratio_term_shape, entries, [&](std::size_t field, Content&& value) -> Status {
+            if (field == 0) return compound(std::move(value), out.compound);
+            return number(std::move(value), out.share);
         });
-        if (!r) return Fail(std::move(r.error()));
-        return out;
     }
-    Result<RatioTerm> ratio_term(Content&& c) {
-        return struct_from<RatioTerm>(ratio_term_shape, std::move(c), [&](Entries e) { return ratio_term(e); });
+    Status ratio_term(Content&& c, RatioTerm& out) {
+        return struct_from(ratio_term_shape, std::move(c), out,
+                           [&](Entries e, RatioTerm& o) { return ratio_term(e, o); });
     }
 
-    Result<RatioMixture> ratio_mixture(Entries entries) {
-        RatioMixture out;
-        auto r = fill_struct(ratio_mixture_shape, entries, [&](std::size_t field, Content&& value) -> Result<void> {
+    Status ratio_mixture(Entries entries, RatioMixture& out) {
+        return fill_struct(ratio_mixture_shape, entries, [&](std::size_t field, Content&& value) -> Status {
             if (field == 0) {
-                auto terms = list<RatioTerm>(std::move(value), [&](Content&& e) { return ratio_term(std::move(e)); });
-                if (!terms) return Fail(std::move(terms.error()));
-                out.terms = std::move(*terms);
-            } else {
-                auto b = enumeration(std::move(value), basis_names);
-                if (!b) return Fail(std::move(b.error()));
-                out.basis = static_cast<RatioBasis>(*b);
+                return list(std::move(value), out.terms,
+                            [&](Content&& e, RatioTerm& term) { return ratio_term(std::move(e), term); });
             }
-            return {};
+            return enumeration(std::move(value), basis_names, out.basis);
         });
-        if (!r) return Fail(std::move(r.error()));
-        return out;
     }
 
-    Result<Solution> solution(Entries entries) {
-        Solution out;
-        auto r = fill_struct(solution_shape, entries, [&](std::size_t field, Content&& value) -> Result<void> {
-            if (field == 2) {
-                auto a = amount(std::move(value));
-                if (!a) return Fail(std::move(a.error()));
-                out.solute_amount = *a;
-                return {};
+    Status solution(Entries entries, Solution& out) {
+        return fill_struct(solution_shape, entries, [&](std::size_t field, Content&& value) -> Status {
+            switch (field) {
+                case 0: return boxed_node(std::move(value), out.solute);
+                case 1: return boxed_node(std::move(value), out.solvent);
+                default: return amount(std::move(value), out.solute_amount);
             }
-            auto n = boxed_node(std::move(value));
-            if (!n) return Fail(std::move(n.error()));
-            (field == 0 ? out.solute : out.solvent) = std::move(*n);
-            return {};
         });
-        if (!r) return Fail(std::move(r.error()));
-        return out;
     }
 
-    Result<BlendTerm> blend_term(Entries entries) {
-        BlendTerm out;
-        auto r = fill_struct(blend_term_shape, entries, [&](std::size_t field, Content&& value) -> Result<void> {
-            if (field == 0) {
-                auto n = node(std::move(value));
-                if (!n) return Fail(std::move(n.error()));
-                out.node = std::move(*n);
-                return {};
-            }
+    Status blend_term(Entries entries, BlendTerm& out) {
+        return fill_struct(blend_term_shape, entries, [&](std::size_t field, Content&& value) -> Status {
+            if (field == 0) return node(std::move(value), out.node);
             if (value.is<Content::Null>() || value.is<Content::None>()) {
                 out.amount.reset();
                 return {};
@@ -421,46 +375,41 @@ private:
                 Content unwrapped = std::move(*some->value);
                 inner = std::move(unwrapped);
             }
-            auto a = amount(std::move(inner));
-            if (!a) return Fail(std::move(a.error()));
-            out.amount = *a;
-            return {};
+            return amount(std::move(inner), out.amount.emplace());
         });
-        if (!r) return Fail(std::move(r.error()));
-        return out;
     }
-    Result<BlendTerm> blend_term(Content&& c) {
-        return struct_from<BlendTerm>(blend_term_shape, std::move(c), [&](Entries e) { return blend_term(e); });
+    Status blend_term(Content&& c, BlendTerm& out) {
+        return struct_from(blend_term_shape, std::move(c), out,
+                           [&](Entries e, BlendTerm& o) { return blend_term(e, o); });
     }
 
-    Result<Blend> blend(Entries entries) {
-        Blend out;
-        auto r = fill_struct(blend_shape, entries, [&](std::size_t, Content&& value) -> Result<void> {
-            auto terms = list<BlendTerm>(std::move(value), [&](Content&& e) { return blend_term(std::move(e)); });
-            if (!terms) return Fail(std::move(terms.error()));
-            out.terms = std::move(*terms);
-            return {};
+    Status blend(Entries entries, Blend& out) {
+        return fill_struct(blend_shape, entries, [&](std::size_t, Content&& value) -> Status {
+            return list(std::move(value), out.terms,
+                        [&](Content&& e, BlendTerm& term) { return blend_term(std::move(e), term); });
         });
-        if (!r) return Fail(std::move(r.error()));
-        return out;
     }
 
     ValueStyle style_;
 };
 
-std::expected<Node, ReadError> to_read_result(Result<Node>&& r) {
-    if (!r) return std::unexpected(ReadError{std::move(r.error()), 0, 0});
-    return std::move(*r);
+std::expected<Node, ReadError> to_read_result(Status&& status, Node&& tree) {
+    if (!status) return std::unexpected(ReadError{std::move(status.error()), 0, 0});
+    return std::move(tree);
 }
 
 }  // namespace
 
 std::expected<Node, ReadError> replay_node_variant(std::size_t variant, Content&& entries, ValueStyle style) {
-    return to_read_result(Replay(style).node_variant(variant, std::move(entries)));
+    Node tree;
+    auto status = Replay(style).node_variant(variant, std::move(entries), tree);
+    return to_read_result(std::move(status), std::move(tree));
 }
 
 std::expected<Node, ReadError> replay_node(Content&& content, ValueStyle style) {
-    return to_read_result(Replay(style).node(std::move(content)));
+    Node tree;
+    auto status = Replay(style).node(std::move(content), tree);
+    return to_read_result(std::move(status), std::move(tree));
 }
 
 }  // namespace kelmora

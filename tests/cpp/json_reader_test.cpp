@@ -45,6 +45,13 @@ const std::string name_prefix = R"({"node_type":"compound","name":)";
 const std::string ec = R"({"node_type":"compound","name":"EC","kind":"solvent")";
 const std::string ec_with_x = R"({"node_type":"compound","name":"EC","kind":"solvent","x":)";
 
+TEST(ReadErrorText, DisplayAndDebugForms) {
+    EXPECT_EQ((ReadError{"missing field `kind`", 0, 0}.display()), "missing field `kind`");
+    EXPECT_EQ((ReadError{"trailing comma", 3, 7}.display()), "trailing comma at line 3 column 7");
+    EXPECT_EQ((ReadError{"expected `,` or `}`", 1, 54}.debug()), "Error(\"expected `,` or `}`\", line: 1, column: 54)");
+    EXPECT_EQ((ReadError{"a \"q\" \\ \t\n\x01", 2, 0}.debug()), "Error(\"a \\\"q\\\" \\\\ \\t\\n\\u{1}\", line: 2, column: 0)");
+}
+
 TEST(JsonReaderTopLevel, TagAndMembersInAnyOrder) {
     const Node n = read_ok(R"({"kind":"solvent","name":"EC","node_type":"compound"})");
     ASSERT_TRUE(n.is<Compound>());
@@ -320,6 +327,23 @@ TEST(JsonReaderRoundTrip, WriterTextReadsBackIntoTheSameText) {
             EXPECT_EQ(to_json_text(*back), to_json_text(tree)) << text;
             EXPECT_EQ(to_json_text_pretty(*back), to_json_text_pretty(tree));
         }
+    }
+}
+
+TEST(JsonReaderRoundTrip, LargeTreesReadBack) {
+    // Long lists and many small objects: the buffered value spans many
+    // blocks of memory and lists longer than one block.
+    std::vector<RatioTerm> terms;
+    for (int i = 0; i < 5000; ++i) terms.push_back({Compound{"solvent number " + std::to_string(i), solvent}, i * 0.25});
+    const Node mixture = ratio(std::move(terms), RatioBasis::Mole);
+    Blend wide;
+    for (int i = 0; i < 3000; ++i) wide.terms.push_back(term(leaf("A" + std::to_string(i)), wt(i)));
+    const Node blended(std::move(wide));
+    for (const Node* tree : {&mixture, &blended}) {
+        const std::string text = to_json_text(*tree);
+        auto back = read_json_tree(text);
+        ASSERT_TRUE(back.has_value()) << back.error().display();
+        EXPECT_EQ(to_json_text(*back), text);
     }
 }
 
