@@ -125,7 +125,12 @@ public:
     Ref value(Py_ssize_t index, PyObject* key) const {
         if (values_) return Ref::steal(PyList_GetItemRef(values_.get(), index));
         PyObject* value = nullptr;
-        if (PyDict_GetItemRef(dict_.get(), key, &value) == 0) PyErr_SetObject(PyExc_KeyError, key);
+        if (PyDict_GetItemRef(dict_.get(), key, &value) == 0) {
+            // Made with the key as its one argument: PyErr_SetObject would
+            // spread a tuple key over the arguments.
+            Ref error = Ref::steal(PyObject_CallOneArg(PyExc_KeyError, key));
+            if (error) PyErr_SetRaisedException(error.release());
+        }
         return Ref::steal(value);
     }
 

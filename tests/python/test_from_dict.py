@@ -456,6 +456,13 @@ class TestDataclasses:
         message = failure(solution(solute=WithClassVar("compound", "LiPF6", "salt")))
         assert message == "KeyError: 'note'"
 
+    @pytest.mark.parametrize("key", [(1,), (), (1, 2)])
+    def test_missing_tuple_field_shows_the_key_repr(self, key):
+        class Fake:
+            __dataclass_fields__ = {key: None}
+
+        assert failure(compound() | {"extra": Fake()}) == f"KeyError: {key!r}"
+
     def test_fields_that_are_not_a_dict(self):
         class Fake:
             __dataclass_fields__ = ["name"]

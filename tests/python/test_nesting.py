@@ -138,3 +138,36 @@ def test_huge_announced_length_reserves_little():
             raise IndexError("nothing here")
 
     assert deserialization_error(compound() | {"extra": Huge()})[0] == "IndexError: nothing here"
+
+
+@pytest.mark.xfail(
+    strict=True,
+    reason="the tree replay takes too much stack per nested solution for 511 of them to fit a "
+    "256 KiB thread; remove this mark once it is leaner",
+)
+def test_deepest_accepted_solution_chain_on_a_small_thread_stack(python_run):
+    # Every level a solution whose solvent is the next: 511 nested dicts, the
+    # most the reader accepts, all of them replayed into the tree.
+    result = python_run(
+        """
+        import threading
+        from kelmora import Formulation
+
+        data = {"node_type": "compound", "name": "EC", "kind": "solvent"}
+        for _ in range(511):
+            data = {
+                "node_type": "solution",
+                "solute": {"node_type": "compound", "name": "LiPF6", "kind": "salt"},
+                "solvent": data,
+                "solute_amount": {"value": 1, "unit": "M"},
+            }
+        outcome = []
+        threading.stack_size(256 * 1024)
+        thread = threading.Thread(target=lambda: outcome.append(Formulation.from_dict(data).to_dict() == data))
+        thread.start()
+        thread.join()
+        print(outcome)
+        """
+    )
+    assert result.returncode == 0, result.stderr
+    assert result.stdout.strip() == "[True]"
