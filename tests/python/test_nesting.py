@@ -140,11 +140,6 @@ def test_huge_announced_length_reserves_little():
     assert deserialization_error(compound() | {"extra": Huge()})[0] == "IndexError: nothing here"
 
 
-@pytest.mark.xfail(
-    strict=True,
-    reason="the tree replay takes too much stack per nested solution for 511 of them to fit a "
-    "256 KiB thread; remove this mark once it is leaner",
-)
 def test_deepest_accepted_solution_chain_on_a_small_thread_stack(python_run):
     # Every level a solution whose solvent is the next: 511 nested dicts, the
     # most the reader accepts, all of them replayed into the tree.
