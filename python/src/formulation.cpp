@@ -70,7 +70,7 @@ PyObject* parse(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kw
 }
 
 PyObject* to_dict(PyObject* self, PyObject*) {
-    return guarded<PyObject*>(nullptr, [&] { return to_python_dict(to_json_value(payload_of(self).tree)); });
+    return guarded<PyObject*>(nullptr, [&] { return to_python_dict(payload_of(self).tree); });
 }
 
 PyObject* to_json(PyObject* self, PyObject*) {
