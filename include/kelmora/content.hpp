@@ -123,6 +123,17 @@ public:
     }
     template <class T> T* get_if() noexcept { return kind_ == kind_of<T>() ? member<T>() : nullptr; }
     template <class T> bool is() const noexcept { return kind_ == kind_of<T>(); }
+    // Replaces the value with a T made in place from `args` (one of the
+    // types above or a scalar type), without a temporary to move and drop.
+    template <class T, class... Args>
+    T& emplace(Args&&... args) noexcept(std::is_nothrow_constructible_v<T, Args...>) {
+        destroy();
+        kind_ = Kind::Null;  // should the construction throw
+        T* member = this->member<T>();
+        new (member) T(std::forward<Args>(args)...);
+        kind_ = kind_of<T>();
+        return *member;
+    }
 
 private:
     template <class T>
@@ -176,6 +187,7 @@ private:
     }
     void move_from(Content& other) noexcept;
     void destroy() noexcept;
+    void destroy_owned() noexcept;  // in content.cpp
 
     Kind kind_;
     union {
@@ -246,16 +258,8 @@ inline void Content::move_from(Content& other) noexcept {
 }
 
 inline void Content::destroy() noexcept {
-    if (kind_ < Kind::Some) return;
-    switch (kind_) {
-        case Kind::Some: some_.~Some(); break;
-        case Kind::String: string_.~String(); break;
-        case Kind::Bytes: bytes_.~Bytes(); break;
-        case Kind::Newtype: newtype_.~Newtype(); break;
-        case Kind::Array: array_.~Array(); break;
-        case Kind::Object: object_.~Object(); break;
-        default: break;
-    }
+    // Most values own nothing; the rest are taken apart out of line.
+    if (kind_ >= Kind::Some) destroy_owned();
 }
 
 // How values are described in messages: JSON text calls null "null" and

@@ -10,18 +10,59 @@
 
 namespace kelmora {
 
-// Memory carved from blocks of one modest size, which the heap serves from
-// memory it keeps between calls (a growing series of ever larger blocks
-// would be mapped afresh each time); a request too large for a block gets
-// one of its own. Everything is released together at the end; freeing a
-// single allocation does nothing.
+namespace detail {
+
+// The blocks of a thread's finished arenas, kept for its next ones: freed to
+// the heap, a few hundred kilobytes at its top go back to the system, and the
+// next reading would start on fresh pages, faulting each one in. Only a few
+// are kept, so a huge input pins no more than this after its reading.
+class SpareBlocks {
+public:
+    static constexpr std::size_t most = 8;  // 256 KiB a thread
+
+    SpareBlocks() = default;
+    SpareBlocks(const SpareBlocks&) = delete;
+    SpareBlocks& operator=(const SpareBlocks&) = delete;
+    ~SpareBlocks() {
+        for (std::size_t i = 0; i < count_; ++i) ::operator delete(blocks_[i]);
+    }
+
+    // A kept block, or null.
+    void* take() noexcept { return count_ == 0 ? nullptr : blocks_[--count_]; }
+    // Keeps the block, or frees it when enough are kept.
+    void give(void* block) noexcept {
+        if (count_ < most) {
+            blocks_[count_++] = block;
+        } else {
+            ::operator delete(block);
+        }
+    }
+
+    static SpareBlocks& of_this_thread() noexcept {
+        thread_local SpareBlocks spare;
+        return spare;
+    }
+
+private:
+    void* blocks_[most] = {};
+    std::size_t count_ = 0;
+};
+
+}  // namespace detail
+
+// Memory carved from blocks of one modest size, which the thread keeps
+// between arenas (see SpareBlocks); a request too large for a block gets one
+// of its own. Everything is released together at the end; freeing a single
+// allocation does nothing.
 class BlockArena final : public std::pmr::memory_resource {
 public:
     BlockArena(std::byte* first, std::size_t size) noexcept : current_(first), left_(size) {}
     BlockArena(const BlockArena&) = delete;
     BlockArena& operator=(const BlockArena&) = delete;
     ~BlockArena() override {
-        for (void* block : blocks_) ::operator delete(block);
+        detail::SpareBlocks& spare = detail::SpareBlocks::of_this_thread();
+        for (void* block : blocks_) spare.give(block);
+        for (void* block : own_blocks_) ::operator delete(block);
     }
 
 private:
@@ -31,11 +72,17 @@ private:
         if (void* p = carve(bytes, alignment)) return p;
         if (bytes + alignment > block_size / 2) {
             // A long array: a block of its own.
-            void* raw = new_block(bytes + alignment);
+            own_blocks_.reserve(own_blocks_.size() + 1);
+            void* raw = ::operator new(bytes + alignment);
+            own_blocks_.push_back(raw);
             std::size_t room = bytes + alignment;
             return std::align(alignment, bytes, raw, room);
         }
-        current_ = static_cast<std::byte*>(new_block(block_size));
+        blocks_.reserve(blocks_.size() + 1);
+        void* block = detail::SpareBlocks::of_this_thread().take();
+        if (block == nullptr) block = ::operator new(block_size);
+        blocks_.push_back(block);
+        current_ = static_cast<std::byte*>(block);
         left_ = block_size;
         return carve(bytes, alignment);
     }
@@ -49,16 +96,11 @@ private:
         left_ -= bytes;
         return p;
     }
-    void* new_block(std::size_t bytes) {
-        blocks_.reserve(blocks_.size() + 1);
-        void* block = ::operator new(bytes);
-        blocks_.push_back(block);
-        return block;
-    }
 
     std::byte* current_;
     std::size_t left_;
-    std::vector<void*> blocks_;
+    std::vector<void*> blocks_;      // of block_size bytes, handed back to the thread
+    std::vector<void*> own_blocks_;  // of long arrays, freed
 };
 
 }  // namespace kelmora

@@ -34,6 +34,18 @@ void append_float(std::string& out, double value, ValueStyle style) {
 
 }  // namespace
 
+void Content::destroy_owned() noexcept {
+    switch (kind_) {
+        case Kind::Some: some_.~Some(); break;
+        case Kind::String: string_.~String(); break;
+        case Kind::Bytes: bytes_.~Bytes(); break;
+        case Kind::Newtype: newtype_.~Newtype(); break;
+        case Kind::Array: array_.~Array(); break;
+        case Kind::Object: object_.~Object(); break;
+        default: break;
+    }
+}
+
 std::string describe_content(const Content& content, ValueStyle style) {
     using Kind = Content::Kind;
     std::string out;

@@ -4,7 +4,9 @@
 #include "kelmora/json_reader.hpp"
 
 #include <cstddef>
+#include <cstring>
 #include <memory_resource>
+#include <new>
 #include <optional>
 #include <utility>
 
@@ -27,103 +29,124 @@ class Buffering {
 public:
     Buffering(Scanner& scanner, std::pmr::memory_resource& arena) : sc_(scanner), arena_(&arena) {}
 
-    // The top-level value as a node: the tag index and the entries for the
-    // replay.
-    Scan<std::pair<std::size_t, Content>> top_level() {
+    // The top-level value as a node: the tag index, with the entries for the
+    // replay in `entries`.
+    Scan<std::size_t> top_level(Content& entries) {
         auto start = sc_.begin_value();
         if (!start) return std::unexpected(std::move(start.error()));
-        if (*start == '{') return top_level_object();
-        if (*start == '[') return top_level_array();
+        if (*start == '{') return top_level_object(entries);
+        if (*start == '[') return top_level_array(entries);
         Content other;
-        if (auto e = value_at(*start, other); !e) return std::unexpected(std::move(e.error()));
+        if (!value_at(*start, other)) return kept_error();
         return std::unexpected(
             sc_.error_at(invalid_type_message(other, "internally tagged enum Node", ValueStyle::Json), sc_.offset()));
     }
 
 private:
-    Scan<void> value(Content& out) {
+    // The recursive readings answer whether they went well and keep the
+    // first error here: a plain flag costs less to hand up through every
+    // level than an expected value would.
+    [[gnu::cold, gnu::noinline]] bool fail(ReadError&& error) {
+        error_ = std::move(error);
+        return false;
+    }
+    // The kept error, for the readings that answer with Scan.
+    std::unexpected<ReadError> kept_error() { return std::unexpected(std::move(error_)); }
+
+    bool value(Content& out) {
         auto start = sc_.begin_value();
-        if (!start) return std::unexpected(std::move(start.error()));
+        if (!start) return fail(std::move(start.error()));
         return value_at(*start, out);
     }
 
-    Scan<void> value_at(char start, Content& out) {
+    bool value_at(char start, Content& out) {
         switch (start) {
             case '"': return string(out);
-            case 't': return literal("true", Content(true), out);
-            case 'f': return literal("false", Content(false), out);
-            case 'n': return literal("null", Content::null(), out);
+            case 't': return literal("true", true, out);
+            case 'f': return literal("false", false, out);
+            case 'n': return literal("null", std::nullopt, out);
             case '[': return array(out);
             case '{': return object(out);
             default: return number(out);
         }
     }
 
-    Scan<void> literal(std::string_view word, Content result, Content& out) {
-        if (auto r = sc_.parse_literal(word); !r) return r;
-        out = std::move(result);
-        return {};
-    }
-
-    [[gnu::always_inline]] Scan<void> string(Content& out) {
-        auto s = sc_.parse_string();
-        if (!s) return std::unexpected(std::move(s.error()));
-        // Plain strings stay views into the text until a field takes them.
-        out = s->borrowed ? Content::borrowed_string(s->text) : Content::owned_string(std::string(s->text));
-        return {};
-    }
-
-    Scan<void> number(Content& out) {
-        auto n = sc_.parse_number();
-        if (!n) return std::unexpected(std::move(n.error()));
-        switch (n->kind) {
-            case json::ScannedNumber::Kind::Unsigned: out = Content(n->u); break;
-            case json::ScannedNumber::Kind::Signed: out = Content(n->i); break;
-            case json::ScannedNumber::Kind::Float: out = Content(n->f); break;
+    // A boolean, or null when `value` is empty.
+    bool literal(std::string_view word, std::optional<bool> value, Content& out) {
+        if (auto r = sc_.parse_literal(word); !r) return fail(std::move(r.error()));
+        if (value) {
+            out.emplace<bool>(*value);
+        } else {
+            out.emplace<Content::Null>();
         }
-        return {};
+        return true;
     }
 
-    Scan<void> array(Content& out) {
+    [[gnu::always_inline]] bool string(Content& out) {
+        auto s = sc_.parse_string();
+        if (!s) return fail(std::move(s.error()));
+        // Plain strings stay views into the text until a field takes them;
+        // decoded ones are kept in the arena, so the buffered value owns
+        // nothing beyond it and need not be taken apart.
+        out.emplace<Content::String>(Content::Text::borrowed(s->borrowed ? s->text : keep(s->text)));
+        return true;
+    }
+
+    [[gnu::noinline]] std::string_view keep(std::string_view text) {
+        if (text.empty()) return {};
+        auto* copy = static_cast<char*>(arena_->allocate(text.size(), 1));
+        std::memcpy(copy, text.data(), text.size());
+        return {copy, text.size()};
+    }
+
+    bool number(Content& out) {
+        auto n = sc_.parse_number();
+        if (!n) return fail(std::move(n.error()));
+        switch (n->kind) {
+            case json::ScannedNumber::Kind::Unsigned: out.emplace<std::uint64_t>(n->u); break;
+            case json::ScannedNumber::Kind::Signed: out.emplace<std::int64_t>(n->i); break;
+            case json::ScannedNumber::Kind::Float: out.emplace<double>(n->f); break;
+        }
+        return true;
+    }
+
+    bool array(Content& out) {
         sc_.advance();
-        if (auto e = sc_.enter(); !e) return e;
-        out = Content(Content::Array(arena_));
-        if (auto e = elements_into(*out.get_if<Content::Array>(), true); !e) return e;
+        if (auto e = sc_.enter(); !e) return fail(std::move(e.error()));
+        if (!elements_into(out.emplace<Content::Array>(arena_), true)) return false;
         sc_.leave();
-        return {};
+        return true;
     }
 
     // Elements up to and including the closing ']'.
-    Scan<void> elements_into(Content::Array& elements, bool first) {
+    bool elements_into(Content::Array& elements, bool first) {
         for (;; first = false) {
             auto more = sc_.next_element(first);
-            if (!more) return std::unexpected(std::move(more.error()));
-            if (!*more) return {};
+            if (!more) return fail(std::move(more.error()));
+            if (!*more) return true;
             if (elements.empty()) elements.reserve(initial_room);
-            if (auto e = value(elements.emplace_back()); !e) return e;
+            if (!value(elements.emplace_back())) return false;
         }
     }
 
-    Scan<void> object(Content& out) {
+    bool object(Content& out) {
         sc_.advance();
-        if (auto e = sc_.enter(); !e) return e;
-        out = Content(Content::Object(arena_));
-        auto& pairs = *out.get_if<Content::Object>();
+        if (auto e = sc_.enter(); !e) return fail(std::move(e.error()));
+        auto& pairs = out.emplace<Content::Object>(arena_);
         for (bool first = true;; first = false) {
             auto more = sc_.next_key(first);
-            if (!more) return std::unexpected(std::move(more.error()));
+            if (!more) return fail(std::move(more.error()));
             if (!*more) break;
             if (pairs.empty()) pairs.reserve(initial_room);
             ContentPair& pair = pairs.emplace_back();
-            if (auto e = string(pair.key); !e) return e;
-            if (auto e = member_value(pair.value); !e) return e;
+            if (!string(pair.key) || !member_value(pair.value)) return false;
         }
         sc_.leave();
-        return {};
+        return true;
     }
 
-    Scan<void> member_value(Content& out) {
-        if (auto c = sc_.parse_colon(); !c) return c;
+    bool member_value(Content& out) {
+        if (auto c = sc_.parse_colon(); !c) return fail(std::move(c.error()));
         return value(out);
     }
 
@@ -145,21 +168,21 @@ private:
             return std::unexpected(sc_.error_at(unknown_node_variant_message(s->text), sc_.offset()));
         }
         Content other;
-        if (auto e = value_at(*start, other); !e) return std::unexpected(std::move(e.error()));
+        if (!value_at(*start, other)) return kept_error();
         return std::unexpected(sc_.error_at(invalid_type_message(other, expected, ValueStyle::Json), sc_.offset()));
     }
 
-    Scan<std::pair<std::size_t, Content>> top_level_object() {
+    Scan<std::size_t> top_level_object(Content& out) {
         sc_.advance();
         if (auto e = sc_.enter(); !e) return std::unexpected(std::move(e.error()));
         std::optional<std::size_t> tag;
-        Content::Object entries(arena_);
+        auto& entries = out.emplace<Content::Object>(arena_);
         for (bool first = true;; first = false) {
             auto more = sc_.next_key(first);
             if (!more) return std::unexpected(std::move(more.error()));
             if (!*more) break;
             Content key;
-            if (auto e = string(key); !e) return std::unexpected(std::move(e.error()));
+            if (!string(key)) return kept_error();
             if (key.get_if<Content::String>()->text.view() == "node_type") {
                 if (tag) {
                     sc_.skip_whitespace();
@@ -174,14 +197,14 @@ private:
             if (entries.empty()) entries.reserve(initial_room);
             ContentPair& pair = entries.emplace_back();
             pair.key = std::move(key);
-            if (auto e = member_value(pair.value); !e) return std::unexpected(std::move(e.error()));
+            if (!member_value(pair.value)) return kept_error();
         }
         sc_.leave();
         if (!tag) return std::unexpected(sc_.error_at(missing_field_message("node_type"), sc_.offset()));
-        return std::pair<std::size_t, Content>{*tag, Content(std::move(entries))};
+        return *tag;
     }
 
-    Scan<std::pair<std::size_t, Content>> top_level_array() {
+    Scan<std::size_t> top_level_array(Content& out) {
         sc_.advance();
         if (auto e = sc_.enter(); !e) return std::unexpected(std::move(e.error()));
         auto more = sc_.next_element(true);
@@ -189,14 +212,14 @@ private:
         if (!*more) return std::unexpected(sc_.error_at(missing_field_message("node_type"), sc_.offset()));
         auto tag = tag_value();
         if (!tag) return std::unexpected(std::move(tag.error()));
-        Content::Array rest(arena_);
-        if (auto e = elements_into(rest, false); !e) return std::unexpected(std::move(e.error()));
+        if (!elements_into(out.emplace<Content::Array>(arena_), false)) return kept_error();
         sc_.leave();
-        return std::pair<std::size_t, Content>{*tag, Content(std::move(rest))};
+        return *tag;
     }
 
     Scanner& sc_;
     std::pmr::memory_resource* arena_;
+    ReadError error_;
 };
 
 }  // namespace
@@ -204,14 +227,20 @@ private:
 std::expected<Node, ReadError> read_json_tree(std::string_view text) {
     Scanner scanner(text);
     // The buffered value lives in one arena, released at once when the tree
-    // is built; it starts on the stack.
+    // is built; it starts on the stack and goes on in blocks that the thread
+    // keeps between readings.
     std::byte first_block[4096];
     BlockArena arena(first_block, sizeof first_block);
-    auto top = Buffering(scanner, arena).top_level();
-    if (!top) return std::unexpected(std::move(top.error()));
-    auto tree = replay_node_variant(top->first, std::move(top->second), ValueStyle::Json);
-    if (!tree) return tree;
-    if (auto end = scanner.finish(); !end) return std::unexpected(std::move(end.error()));
+    // Made in the arena and never destroyed: it holds views and arena memory
+    // only, all of which goes with the arena.
+    Content& entries = *new (arena.allocate(sizeof(Content), alignof(Content))) Content();
+    auto tag = Buffering(scanner, arena).top_level(entries);
+    if (!tag) return std::unexpected(std::move(tag.error()));
+    // One object returned throughout, so the tree is built in place.
+    std::expected<Node, ReadError> tree = replay_node_variant(*tag, std::move(entries), ValueStyle::Json);
+    if (tree) {
+        if (auto end = scanner.finish(); !end) tree = std::unexpected(std::move(end.error()));
+    }
     return tree;
 }
 

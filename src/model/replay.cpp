@@ -128,9 +128,9 @@ class Replay {
 public:
     explicit Replay(ValueStyle style) noexcept : style_(style) {}
 
-    std::expected<Node, ReadError> result(Node&& tree) {
-        if (failed_) return std::unexpected(ReadError{std::move(error_), 0, 0});
-        return std::move(tree);
+    // The tree filled in `tree`, or the first error in its place.
+    void finish(std::expected<Node, ReadError>& tree) {
+        if (failed_) tree = std::unexpected(ReadError{std::move(error_), 0, 0});
     }
 
     // A whole node, its tag included.
@@ -466,18 +466,22 @@ private:
 
 }  // namespace
 
+// The tree is filled where it is returned from: a Node moved out would
+// leave a shell to be taken apart.
 std::expected<Node, ReadError> replay_node_variant(std::size_t variant, Content&& entries, ValueStyle style) {
-    Node tree;
+    std::expected<Node, ReadError> tree;
     Replay replay(style);
-    replay.node_variant(variant, entries, tree);
-    return replay.result(std::move(tree));
+    replay.node_variant(variant, entries, *tree);
+    replay.finish(tree);
+    return tree;
 }
 
 std::expected<Node, ReadError> replay_node(Content&& content, ValueStyle style) {
-    Node tree;
+    std::expected<Node, ReadError> tree;
     Replay replay(style);
-    replay.node(content, tree);
-    return replay.result(std::move(tree));
+    replay.node(content, *tree);
+    replay.finish(tree);
+    return tree;
 }
 
 }  // namespace kelmora
