@@ -1,6 +1,7 @@
 // Tree building: walks the pairs of an accepted text depth-first, left to
 // right, and applies every check of the notation on the way.
 #include "build.hpp"
+#include "pair_buffer.hpp"
 
 #include <fast_float/fast_float.h>
 
@@ -253,6 +254,7 @@ std::expected<ParseOutcome, Error> parse_and_validate_with_registry(std::string_
 
     ParseOutcome outcome;
     auto tree = build_top_level(*blend, registry, outcome.warnings);
+    return_pair_buffer(std::move(parsed->tokens));
     if (!tree) return std::unexpected(std::move(tree.error()));
     outcome.tree = std::move(*tree);
     return outcome;

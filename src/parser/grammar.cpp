@@ -11,6 +11,7 @@
 
 #include "kelmora/parser.hpp"
 #include "locate.hpp"
+#include "pair_buffer.hpp"
 
 namespace kelmora {
 
@@ -184,9 +185,11 @@ struct NestingTooDeep {
 
 class Matcher {
 public:
-    explicit Matcher(std::string_view text) : text_(text) {
-        // About one pair per byte of a typical formulation; long texts grow it.
-        tokens_.reserve(16 + std::min<std::size_t>(text.size(), 1024));
+    explicit Matcher(std::string_view text) : text_(text), tokens_(take_pair_buffer()) {
+        // Room for the pairs of any everyday formulation (about one pair per
+        // byte); long texts grow it. The array is reused by the thread's
+        // next parse, so this is allocated once per thread.
+        tokens_.reserve(1024);
     }
 
     bool run(Rule rule) {
@@ -418,7 +421,22 @@ private:
     std::size_t open_brackets_ = 0;
 };
 
+constexpr std::size_t kept_pair_capacity = (256 * 1024) / sizeof(PairToken);
+
+thread_local std::vector<PairToken> spare_pairs;
+
 }  // namespace
+
+std::vector<PairToken> take_pair_buffer() noexcept {
+    std::vector<PairToken> tokens = std::move(spare_pairs);
+    tokens.clear();
+    return tokens;
+}
+
+void return_pair_buffer(std::vector<PairToken>&& tokens) noexcept {
+    if (tokens.capacity() <= kept_pair_capacity && tokens.capacity() > spare_pairs.capacity())
+        spare_pairs = std::move(tokens);
+}
 
 std::expected<ParsePairs, PositionalError> KelmoraParser::parse(Rule rule, std::string_view text) {
     Matcher matcher(text);
