@@ -3,7 +3,7 @@
 
 Run it with the free-threaded interpreter and the built package on the path:
 
-    PYTHONPATH=build-bench/python python3.13t bench/python_bench.py
+    PYTHONPATH=build-bench/python "$(scripts/python-env)" bench/python_bench.py
 
 Each road is timed in the same run as its baseline, over the same corpus as
 the C++ benchmarks (the generator below makes exactly the texts of
@@ -305,6 +305,16 @@ def run_scaling(kelmora, corpus, repetitions, min_time):
                 results[label, n].append(scaling_round(call, texts, n, loops))
     load_after = os.getloadavg()
 
+    def per_core(label, n):
+        # The median round is the figure the goal is judged on: a best round
+        # of one thread is often one that had a core to itself.
+        return (statistics.median(rate / cores for rate, cores in results[label, n]) /
+                statistics.median(rate / cores for rate, cores in results[label, 1]))
+
+    # The goal: the module's own work (texts that do not warn) keeps at 8
+    # threads at least the per-core efficiency of json.loads in the same run.
+    # Texts that warn call the logging module, whose own lock bounds them.
+    reference = per_core(sets[2][0], counts[-1])
     print(f"from several threads at once, {repetitions} rounds: calls per second (wall time), speed-up over "
           "one thread, cores busy (CPU time / wall time),\nper core: calls per CPU second against one thread's "
           "(below 1 where threads contend, whatever the machine's load)")
@@ -314,17 +324,16 @@ def run_scaling(kelmora, corpus, repetitions, min_time):
         print(f"{label}: {len(texts)} texts, {loops} passes a thread")
         best_one = max(rate for rate, _ in results[label, 1])
         median_one = statistics.median(rate for rate, _ in results[label, 1])
-        per_core_one = statistics.median(rate / cores for rate, cores in results[label, 1])
         for n in counts:
-            # The median round is the figure the goal is judged on: a best
-            # round of one thread is often one that had a core to itself.
             rates = [rate for rate, _ in results[label, n]]
             speedup = statistics.median(rates) / median_one
             busy = statistics.median(cores for _, cores in results[label, n])
-            goal = f">= 6.0 {'met' if speedup >= 6.0 else 'MISSED'}" if n == 8 and call is parse else ""
-            per_core = statistics.median(rate / cores for rate, cores in results[label, n]) / per_core_one
+            efficiency = per_core(label, n)
+            goal = ""
+            if n == counts[-1] and label == sets[1][0]:
+                goal = f">= {reference:.2f} (json.loads) {'met' if efficiency >= reference else 'MISSED'}"
             print(f"{n:>7} {statistics.median(rates):>10,.0f} {max(rates):>10,.0f} {speedup:>8.2f}x "
-                  f"{max(rates) / best_one:>8.2f}x {busy:>11.2f} {per_core:>9.2f}  {goal}")
+                  f"{max(rates) / best_one:>8.2f}x {busy:>11.2f} {efficiency:>9.2f}  {goal}")
     print("load average before: {:.2f} {:.2f} {:.2f}, after: {:.2f} {:.2f} {:.2f}".format(
         *load_before, *load_after))
 

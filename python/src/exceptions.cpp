@@ -51,7 +51,9 @@ void raise_kelmora_error(PyObject* message, std::string_view kind) {
     Ref kind_text = utf8_str(kind);
     if (!kind_text) return;
     Ref error = Ref::steal(PyObject_CallFunctionObjArgs(type, message, kind_text.get(), nullptr));
-    if (error) PyErr_SetRaisedException(error.release());
+    // Raised as a raise statement would: an exception being handled becomes
+    // its context.
+    if (error) PyErr_SetObject(type, error.get());
 }
 
 void raise_kelmora_error(std::string_view message, std::string_view kind) {
@@ -105,6 +107,10 @@ std::string take_error_debug_text() {
     text += traceback ? repr_text(traceback.get()) : std::string("None");
     text += " }";
     return text;
+}
+
+void raise_recursion_error() noexcept {
+    PyErr_SetString(PyExc_RecursionError, StackExhausted().what());
 }
 
 void raise_internal_error(const InternalError& error) noexcept {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "pyref.hpp"
+#include "thread_stack.hpp"
 
 #include <cstdio>
 #include <cstdlib>
@@ -46,13 +47,34 @@ std::string take_error_debug_text();
 // internal-error exception with the message.
 void raise_internal_error(const InternalError& error) noexcept;
 
+// RecursionError("recursion limit exceeded"): a walk found the thread's
+// stack too short for the data's nesting.
+void raise_recursion_error() noexcept;
+
+// Runs a reading of data (from_dict, from_json): a stack too short for the
+// data's nesting fails it as the nesting limit does, with
+// KelmoraError("recursion limit exceeded", "DeserializationError").
+template <class Body>
+PyObject* reading_data(Body&& body) {
+    try {
+        return body();
+    } catch (const StackExhausted& error) {
+        raise_kelmora_error(error.what(), "DeserializationError");
+        return nullptr;
+    }
+}
+
 // Runs one call from the interpreter: an internal error becomes the
-// internal-error exception and the call returns `failure`. A failed
-// allocation of the library's own memory ends the process.
+// internal-error exception, a stack too short for the data's nesting a
+// RecursionError, and the call returns `failure`. A failed allocation of
+// the library's own memory ends the process.
 template <class Result, class Body>
 Result guarded(Result failure, Body&& body) noexcept {
     try {
+        watch_thread_stack();
         return body();
+    } catch (const StackExhausted&) {
+        raise_recursion_error();
     } catch (const InternalError& error) {
         raise_internal_error(error);
     } catch (const std::bad_alloc&) {
@@ -68,6 +90,7 @@ Result guarded(Result failure, Body&& body) noexcept {
 template <class Body>
 void guarded_dealloc(Body&& body) noexcept {
     try {
+        watch_thread_stack();
         body();
     } catch (...) {
         std::fputs("uncaught panic at ffi boundary\n", stderr);

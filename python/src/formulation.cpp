@@ -8,7 +8,10 @@
 #include "to_python.hpp"
 #include "warnings_log.hpp"
 
+#include <memory>
 #include <utility>
+#include <variant>
+#include <vector>
 
 #include "kelmora/battinfo.hpp"
 #include "kelmora/json.hpp"
@@ -92,13 +95,15 @@ PyObject* from_dict(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject
     return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
         PyObject* argument = single_argument(from_dict_callable, args, nargs, kwnames);
         if (!argument || !dict_argument(from_dict_callable, argument)) return nullptr;
-        auto tree = read_node_from_python(argument);
-        if (!tree) {
-            Ref message = tree.error().display();
-            if (message) raise_kelmora_error(message.get(), "DeserializationError");
-            return nullptr;
-        }
-        return checked_formulation(std::move(*tree));
+        return reading_data([&]() -> PyObject* {
+            auto tree = read_node_from_python(argument);
+            if (!tree) {
+                Ref message = tree.error().display();
+                if (message) raise_kelmora_error(message.get(), "DeserializationError");
+                return nullptr;
+            }
+            return checked_formulation(std::move(*tree));
+        });
     });
 }
 
@@ -108,12 +113,14 @@ PyObject* from_json(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject
         if (!argument) return nullptr;
         auto text = text_argument(from_json_callable, argument);
         if (!text) return nullptr;
-        auto tree = read_json_tree(*text);
-        if (!tree) {
-            raise_kelmora_error(tree.error().display(), "DeserializationError");
-            return nullptr;
-        }
-        return checked_formulation(std::move(*tree));
+        return reading_data([&]() -> PyObject* {
+            auto tree = read_json_tree(*text);
+            if (!tree) {
+                raise_kelmora_error(tree.error().display(), "DeserializationError");
+                return nullptr;
+            }
+            return checked_formulation(std::move(*tree));
+        });
     });
 }
 
@@ -138,8 +145,35 @@ PyObject* representation(PyObject* self) {
     });
 }
 
+// Takes a tree apart one node at a time, so that its depth costs no stack.
+void release_flat(Node tree) {
+    std::vector<Node> pending;
+    const auto take_inner = [&pending](Node& node) {
+        if (auto* solution = std::get_if<Solution>(&node.value)) {
+            for (std::unique_ptr<Node>* part : {&solution->solute, &solution->solvent}) {
+                if (*part) pending.push_back(std::move(**part));
+            }
+        } else if (auto* blend = std::get_if<Blend>(&node.value)) {
+            for (BlendTerm& term : blend->terms) pending.push_back(std::move(term.node));
+        }
+    };
+    take_inner(tree);
+    while (!pending.empty()) {
+        Node node = std::move(pending.back());
+        pending.pop_back();
+        // What stays of it once its parts are moved out is destroyed here.
+        take_inner(node);
+    }
+}
+
 void deallocate(PyObject* self) {
-    guarded_dealloc([&] { delete std::exchange(reinterpret_cast<FormulationObject*>(self)->payload, nullptr); });
+    guarded_dealloc([&] {
+        std::unique_ptr<Payload> payload(std::exchange(reinterpret_cast<FormulationObject*>(self)->payload, nullptr));
+        // Releasing a tree recurses through it, which costs little stack per
+        // level; where the interpreter itself is short of stack (a release
+        // while a RecursionError unwinds), the tree is taken apart flat.
+        if (payload && stack_is_short(interpreter_call_room)) release_flat(std::move(payload->tree));
+    });
     PyTypeObject* type = Py_TYPE(self);
     type->tp_free(self);
     Py_DECREF(type);

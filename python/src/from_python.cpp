@@ -4,6 +4,7 @@
 #include "exceptions.hpp"
 #include "interned_name.hpp"
 #include "once_object.hpp"
+#include "thread_stack.hpp"
 
 #include <cstdint>
 #include <limits>
@@ -141,20 +142,6 @@ private:
     Py_ssize_t size_ = 0;
 };
 
-// The next item of an iterator: 1 with the item, 0 at the end, -1 on error.
-int next_item(PyObject* iterator, Ref& item) {
-#if PY_VERSION_HEX >= 0x030E0000
-    PyObject* next = nullptr;
-    int status = PyIter_NextItem(iterator, &next);
-    item = Ref::steal(next);
-    return status;
-#else
-    item = Ref::steal(PyIter_Next(iterator));
-    if (item) return 1;
-    return PyErr_Occurred() ? -1 : 0;
-#endif
-}
-
 __extension__ typedef unsigned __int128 uint128;
 __extension__ typedef __int128 int128;
 
@@ -257,6 +244,7 @@ bool Reader::open(PairSource& source, PyObject* object, PyObject* fields) {
 // A dict, another mapping, or (with `fields`) a dataclass instance.
 bool Reader::convert_object(PyObject* object, PyObject* fields, std::size_t depth, Content& out) {
     if (depth >= max_nesting) return fail("recursion limit exceeded");
+    ensure_interpreter_room();
     PairSource source;
     if (!open(source, object, fields)) return false;
     out = Content(Content::Object{});
@@ -277,6 +265,7 @@ bool Reader::convert_object(PyObject* object, PyObject* fields, std::size_t dept
 // A list, a tuple or another sequence: measured twice, then read by index.
 bool Reader::convert_sequence(PyObject* sequence, std::size_t depth, Content& out) {
     if (depth >= max_nesting) return fail("recursion limit exceeded");
+    ensure_interpreter_room();
     Py_ssize_t length = PyObject_Size(sequence);
     if (length < 0) return fail_pending();
     Py_ssize_t again = PyObject_Size(sequence);
@@ -296,14 +285,16 @@ bool Reader::convert_sequence(PyObject* sequence, std::size_t depth, Content& ou
 // A set or a frozenset, in iteration order.
 bool Reader::convert_set(PyObject* set, std::size_t depth, Content& out) {
     if (depth >= max_nesting) return fail("recursion limit exceeded");
+    ensure_interpreter_room();
     Ref iterator = Ref::steal(PyObject_GetIter(set));
     if (!iterator) return fail_pending();
     out = Content(Content::Array{});
     auto& elements = *out.get_if<Content::Array>();
     elements.reserve(cautious_capacity<Content>(static_cast<std::size_t>(PySet_GET_SIZE(set))));
     for (;;) {
-        Ref element;
-        int status = next_item(iterator.get(), element);
+        PyObject* next = nullptr;
+        const int status = PyIter_NextItem(iterator.get(), &next);
+        Ref element = Ref::steal(next);
         if (status < 0) return fail_pending();
         if (status == 0) return true;
         if (!convert(element.get(), depth + 1, value_expectation, elements.emplace_back())) return false;

@@ -30,6 +30,17 @@ bool add_named(PyObject* module, const char* name, PyObject* value) {
     return key && add_to_module(module, key.get(), value);
 }
 
+// The type objects and the cached classes and names of the module are made
+// once per process, in the interpreter that needs them first, and hold
+// objects of that interpreter. Only the main interpreter, which lives as long
+// as the process, may therefore load the module.
+bool refuse_subinterpreter(PyObject* module_name) {
+    if (PyInterpreterState_Get() == PyInterpreterState_Main()) return false;
+    Ref message = Ref::steal(PyUnicode_FromFormat("module %U does not support loading in subinterpreters", module_name));
+    if (message) PyErr_SetImportError(message.get(), module_name, nullptr);
+    return true;
+}
+
 int exec_module(PyObject* module) {
     return guarded<int>(-1, [&] {
         if (!PyModule_Check(module)) {
@@ -37,7 +48,7 @@ int exec_module(PyObject* module) {
             return -1;
         }
         Ref module_name = Ref::steal(PyModule_GetNameObject(module));
-        if (!module_name) return -1;
+        if (!module_name || refuse_subinterpreter(module_name.get())) return -1;
         Ref parse = Ref::steal(PyCFunction_NewEx(&parse_definition, module, module_name.get()));
         if (!parse) return -1;
         Ref parse_name = Ref::steal(PyObject_GetAttrString(parse.get(), "__name__"));

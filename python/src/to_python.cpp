@@ -2,6 +2,7 @@
 
 #include "exceptions.hpp"
 #include "once_object.hpp"
+#include "thread_stack.hpp"
 
 #include <array>
 #include <cmath>
@@ -162,6 +163,7 @@ public:
     explicit TreeConverter(PyObject* texts) : texts_(texts) {}
 
     Ref node(const Node& node) const {
+        ensure_interpreter_room();
         switch (node.value.index()) {
             case 0: return compound(*node.get_if<Compound>(), true);
             case 1: return mixture(*node.get_if<RatioMixture>());
@@ -260,6 +262,7 @@ private:
 }  // namespace
 
 Ref to_python(const JsonValue& value) {
+    ensure_interpreter_room();
     return std::visit(Converter{}, value.value());
 }
 

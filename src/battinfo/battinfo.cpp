@@ -9,6 +9,7 @@
 
 #include "kelmora/battinfo.hpp"
 #include "kelmora/internal_error.hpp"
+#include "kelmora/stack_room.hpp"
 
 namespace kelmora {
 
@@ -224,6 +225,7 @@ NodeValue node_value(const Node& node, Role role, const Quantity& quantity, cons
         NodeValue operator()(const Solution& s) const { return solution_object(s, role, registry); }
         NodeValue operator()(const Blend& b) const { return blend_object(b, role, registry); }
     };
+    ensure_stack_room();
     return std::visit(Visitor{role, quantity, registry}, node.value);
 }
 

@@ -15,6 +15,7 @@
 
 #include "kelmora/errors.hpp"
 #include "kelmora/json.hpp"
+#include "kelmora/stack_room.hpp"
 
 namespace kelmora {
 
@@ -381,6 +382,7 @@ template <class Target> void write_fields(Target& t, const Blend& blend, bool fi
 }
 
 template <class Target> void write(Target& t, const Node& node) {
+    ensure_stack_room();
     t.begin_object();
     t.member("node_type", true);
     t.plain_string(node_tag(node));
@@ -417,6 +419,7 @@ void write_value(TextTarget<false>& t, const JsonValue& value) {
             t.end_object(object.empty());
         }
     };
+    ensure_stack_room();
     std::visit(Visitor{t}, value.value());
 }
 

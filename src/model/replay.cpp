@@ -14,6 +14,7 @@
 
 #include "debug_text.hpp"
 #include "kelmora/content.hpp"
+#include "kelmora/stack_room.hpp"
 
 namespace kelmora {
 
@@ -135,6 +136,7 @@ public:
 
     // A whole node, its tag included.
     bool node(Content& content, Node& out) {
+        ensure_stack_room();
         Entries entries;
         std::size_t variant = no_field;
         return tagged_entries(content, variant, entries) && node_variant(variant, entries, out);

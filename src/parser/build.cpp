@@ -14,6 +14,7 @@
 
 #include "kelmora/internal_error.hpp"
 #include "kelmora/render.hpp"
+#include "kelmora/stack_room.hpp"
 #include "kelmora/validate.hpp"
 
 namespace kelmora {
@@ -207,6 +208,7 @@ std::expected<BlendTermParts, Error> build_blend_term_parts(Pair term_pair, cons
 }
 
 std::expected<Node, Error> build_top_level(Pair blend_pair, const CompoundRegistry& registry, Warnings& warnings) {
+    ensure_stack_room();
     std::size_t term_count = 0;
     for (Pair inner : blend_pair.inner())
         if (inner.rule() == Rule::blend_term) ++term_count;

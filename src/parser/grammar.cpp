@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "kelmora/parser.hpp"
+#include "kelmora/stack_room.hpp"
 #include "locate.hpp"
 #include "pair_buffer.hpp"
 
@@ -385,6 +386,7 @@ private:
             if (pos_ < text_.size() && text_[pos_] == '(' && open_brackets_ == max_bracket_depth)
                 throw NestingTooDeep{pos_};
             if (!literal('(')) return false;
+            ensure_stack_room();
             ++open_brackets_;
             const bool matched = skip() && blend() && skip() && literal(')');
             --open_brackets_;

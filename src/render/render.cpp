@@ -4,6 +4,7 @@
 #include <variant>
 
 #include "kelmora/render.hpp"
+#include "kelmora/stack_room.hpp"
 #include "shorthand_number.hpp"
 
 namespace kelmora {
@@ -71,7 +72,10 @@ struct TermWriter {
     }
 };
 
-void append_term(std::string& out, const Node& node) { std::visit(TermWriter{out}, node.value); }
+void append_term(std::string& out, const Node& node) {
+    ensure_stack_room();
+    std::visit(TermWriter{out}, node.value);
+}
 
 // Each entry point collects one appender's text into a new string.
 template <auto Append, class Part>

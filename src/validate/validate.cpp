@@ -2,6 +2,8 @@
 // broken rule in pre-order is the one reported.
 #include "kelmora/validate.hpp"
 
+#include "kelmora/stack_room.hpp"
+
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -44,7 +46,10 @@ std::expected<void, Error> check_blend(const Blend& blend) {
 
 }  // namespace
 
-std::expected<void, Error> validate_tree(const Node& node) { return std::visit(NodeChecker{}, node.value); }
+std::expected<void, Error> validate_tree(const Node& node) {
+    ensure_stack_room();
+    return std::visit(NodeChecker{}, node.value);
+}
 
 std::expected<void, Error> check_ratio_kinds(std::span<const RatioTerm> terms) {
     // Unknown kinds conflict with nothing.

@@ -78,6 +78,52 @@ def test_library_errors_carry_message_and_kind(text, kind):
     assert vars(error) == {}
 
 
+@pytest.mark.parametrize(
+    "call",
+    [
+        lambda: _core.parse("EC + DMC"),
+        lambda: _core.Formulation.from_dict({}),
+        lambda: _core.Formulation.from_json("{"),
+    ],
+)
+def test_raised_while_handling_another_it_chains_onto_it(call):
+    try:
+        try:
+            raise ValueError("first")
+        except ValueError:
+            call()
+    except _core.KelmoraError as error:
+        assert type(error.__context__) is ValueError
+        assert error.__cause__ is None
+        assert error.__suppress_context__ is False
+    else:
+        pytest.fail("no error raised")
+
+
+def test_a_legacy_subinterpreter_cannot_load_it(python_run):
+    # The module's process-wide objects belong to the main interpreter; a
+    # sub-interpreter that loaded it would leave them pointing into itself.
+    result = python_run(
+        """
+        import _interpreters, types
+        from kelmora import Formulation
+
+        READ = "Formulation.from_dict(dict(node_type='compound', name='EC', kind='solvent', x=types.MappingProxyType({})))"
+        interpreter = _interpreters.create(_interpreters.new_config("legacy"))
+        failure = _interpreters.exec(interpreter, "import types; from kelmora import Formulation; " + READ)
+        _interpreters.destroy(interpreter)
+        print(failure.type.__name__, failure.msg)
+        print(eval(READ).normalize())
+        """
+    )
+    assert result.returncode == 0, result.stderr
+    assert result.stdout.splitlines() == [
+        "ImportError module kelmora._core does not support loading in subinterpreters",
+        "EC",
+    ]
+    assert result.stderr == ""
+
+
 def test_an_exception_handler_catches_it():
     try:
         _core.parse("EC:DMC 3:7")
