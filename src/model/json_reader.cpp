@@ -13,6 +13,7 @@
 #include "block_arena.hpp"
 #include "json_scanner.hpp"
 #include "kelmora/content.hpp"
+#include "kelmora/stack_room.hpp"
 
 namespace kelmora {
 
@@ -113,6 +114,7 @@ private:
     bool array(Content& out) {
         sc_.advance();
         if (auto e = sc_.enter(); !e) return fail(std::move(e.error()));
+        ensure_stack_room();
         if (!elements_into(out.emplace<Content::Array>(arena_), true)) return false;
         sc_.leave();
         return true;
@@ -132,6 +134,7 @@ private:
     bool object(Content& out) {
         sc_.advance();
         if (auto e = sc_.enter(); !e) return fail(std::move(e.error()));
+        ensure_stack_room();
         auto& pairs = out.emplace<Content::Object>(arena_);
         for (bool first = true;; first = false) {
             auto more = sc_.next_key(first);

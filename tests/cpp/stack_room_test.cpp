@@ -22,8 +22,10 @@ namespace kelmora {
 namespace {
 
 // Room that a walk may use below the frame that sets the floor: a few
-// levels of any walk, in any build, but far less than the deep data needs.
-constexpr std::uintptr_t room = 16 * 1024;
+// levels of any walk, but far less than the deep data needs.
+constexpr std::uintptr_t little_room = 16 * 1024;
+// Room for shallow data in any build, unoptimised ones included.
+constexpr std::uintptr_t ample_room = 512 * 1024;
 
 Node solution_chain(int levels) {
     Node node(Compound{"EC", CompoundKind::Solvent});
@@ -59,7 +61,7 @@ std::string bracket_chain(int depth) {
 // takes it away again.
 class FloorBelowHere {
 public:
-    [[gnu::noinline]] FloorBelowHere() {
+    [[gnu::noinline]] explicit FloorBelowHere(std::uintptr_t room) {
         const auto here = reinterpret_cast<std::uintptr_t>(__builtin_frame_address(0));
         set_stack_bounds(StackBounds{here - 64 * 1024 * 1024, here - room});
     }
@@ -93,6 +95,10 @@ std::vector<std::pair<std::string, Walk>> deep_walks() {
         });
     }
     walks.emplace_back("read_json_tree", [] { (void)read_json_tree(deep_json); });
+    walks.emplace_back("read_json_tree, deep arrays", [] {
+        (void)read_json_tree(R"({"node_type":"compound","name":"EC","kind":"solvent","x":)" + std::string(126, '[') +
+                             std::string(126, ']') + "}");
+    });
     walks.emplace_back("parse_and_validate", [] { (void)parse_and_validate(deep_text); });
     return walks;
 }
@@ -100,7 +106,7 @@ std::vector<std::pair<std::string, Walk>> deep_walks() {
 TEST(StackRoom, EveryWalkStopsAtTheFloor) {
     for (const auto& [name, walk] : deep_walks()) {
         {
-            FloorBelowHere floor;
+            FloorBelowHere floor(little_room);
             EXPECT_THROW(walk(), StackExhausted) << name;
         }
         // Without a floor the same walk runs to its end.
@@ -109,7 +115,7 @@ TEST(StackRoom, EveryWalkStopsAtTheFloor) {
 }
 
 TEST(StackRoom, ShallowDataPassesAboveTheFloor) {
-    FloorBelowHere floor;
+    FloorBelowHere floor(ample_room);
     auto outcome = parse_and_validate("1M LiPF6 in EC:DMC 3:7wt + 2wt% VC");
     ASSERT_TRUE(outcome.has_value());
     EXPECT_EQ(render_as_term(outcome->tree), "1M LiPF6 in EC:DMC 3:7wt + 2wt% VC");
