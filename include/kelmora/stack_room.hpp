@@ -33,19 +33,38 @@ extern constinit thread_local StackBounds stack_bounds;
 inline StackBounds stack_bounds() noexcept { return detail::stack_bounds; }
 inline void set_stack_bounds(StackBounds bounds) noexcept { detail::stack_bounds = bounds; }
 
+// Where the caller's frame stands. On x86-64 the stack pointer is read
+// directly, so that a function that checks needs no frame pointer.
+[[gnu::always_inline]] inline std::uintptr_t stack_here() noexcept {
+#if defined(__x86_64__)
+    std::uintptr_t here;
+    asm("movq %%rsp, %0" : "=r"(here));
+    return here;
+#else
+    return reinterpret_cast<std::uintptr_t>(__builtin_frame_address(0));
+#endif
+}
+
 // True when the caller's frame stands below the floor, raised by `extra`
 // bytes, on the thread's own stack. A frame outside that stack (a
 // coroutine's own stack) is not judged.
-[[gnu::always_inline]] inline bool stack_is_short(std::uintptr_t extra = 0) noexcept {
-    const StackBounds& bounds = detail::stack_bounds;
-    const auto here = reinterpret_cast<std::uintptr_t>(__builtin_frame_address(0));
+[[gnu::always_inline]] inline bool stack_is_short(const StackBounds& bounds, std::uintptr_t extra = 0) noexcept {
+    const std::uintptr_t here = stack_here();
     return here < bounds.floor + extra && here >= bounds.low && bounds.floor != 0;
+}
+[[gnu::always_inline]] inline bool stack_is_short(std::uintptr_t extra = 0) noexcept {
+    return stack_is_short(detail::stack_bounds, extra);
 }
 
 // Called by a recursive walk once per level; `extra` is room that the
-// level needs beyond what the library's own walks need below the floor.
+// level needs beyond what the library's own walks need below the floor. A
+// walk kept in an object takes the thread's bounds once, when it starts, and
+// passes them in: a thread-local read costs more than the check.
+[[gnu::always_inline]] inline void ensure_stack_room(const StackBounds& bounds, std::uintptr_t extra = 0) {
+    if (stack_is_short(bounds, extra)) [[unlikely]] detail::throw_stack_exhausted();
+}
 [[gnu::always_inline]] inline void ensure_stack_room(std::uintptr_t extra = 0) {
-    if (stack_is_short(extra)) [[unlikely]] detail::throw_stack_exhausted();
+    ensure_stack_room(detail::stack_bounds, extra);
 }
 
 }  // namespace kelmora

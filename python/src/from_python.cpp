@@ -208,6 +208,7 @@ private:
         return fail("expected sequence of length " + std::to_string(first) + ", got " + std::to_string(second));
     }
     std::optional<PythonReadError> error_;
+    const StackBounds stack_ = stack_bounds();
 };
 
 // One object, by the first test that holds.
@@ -244,7 +245,7 @@ bool Reader::open(PairSource& source, PyObject* object, PyObject* fields) {
 // A dict, another mapping, or (with `fields`) a dataclass instance.
 bool Reader::convert_object(PyObject* object, PyObject* fields, std::size_t depth, Content& out) {
     if (depth >= max_nesting) return fail("recursion limit exceeded");
-    ensure_interpreter_room();
+    ensure_interpreter_room(stack_);
     PairSource source;
     if (!open(source, object, fields)) return false;
     out = Content(Content::Object{});
@@ -265,7 +266,7 @@ bool Reader::convert_object(PyObject* object, PyObject* fields, std::size_t dept
 // A list, a tuple or another sequence: measured twice, then read by index.
 bool Reader::convert_sequence(PyObject* sequence, std::size_t depth, Content& out) {
     if (depth >= max_nesting) return fail("recursion limit exceeded");
-    ensure_interpreter_room();
+    ensure_interpreter_room(stack_);
     Py_ssize_t length = PyObject_Size(sequence);
     if (length < 0) return fail_pending();
     Py_ssize_t again = PyObject_Size(sequence);
@@ -285,7 +286,7 @@ bool Reader::convert_sequence(PyObject* sequence, std::size_t depth, Content& ou
 // A set or a frozenset, in iteration order.
 bool Reader::convert_set(PyObject* set, std::size_t depth, Content& out) {
     if (depth >= max_nesting) return fail("recursion limit exceeded");
-    ensure_interpreter_room();
+    ensure_interpreter_room(stack_);
     Ref iterator = Ref::steal(PyObject_GetIter(set));
     if (!iterator) return fail_pending();
     out = Content(Content::Array{});

@@ -30,5 +30,8 @@ inline void watch_thread_stack() noexcept {
 
 // One level of a walk of the module's own.
 [[gnu::always_inline]] inline void ensure_interpreter_room() { ensure_stack_room(interpreter_call_room); }
+[[gnu::always_inline]] inline void ensure_interpreter_room(const StackBounds& bounds) {
+    ensure_stack_room(bounds, interpreter_call_room);
+}
 
 }  // namespace kelmora::python

@@ -163,7 +163,7 @@ public:
     explicit TreeConverter(PyObject* texts) : texts_(texts) {}
 
     Ref node(const Node& node) const {
-        ensure_interpreter_room();
+        ensure_interpreter_room(stack_);
         switch (node.value.index()) {
             case 0: return compound(*node.get_if<Compound>(), true);
             case 1: return mixture(*node.get_if<RatioMixture>());
@@ -257,6 +257,7 @@ private:
     }
 
     PyObject* texts_;
+    const StackBounds stack_ = stack_bounds();
 };
 
 }  // namespace

@@ -114,7 +114,7 @@ private:
     bool array(Content& out) {
         sc_.advance();
         if (auto e = sc_.enter(); !e) return fail(std::move(e.error()));
-        ensure_stack_room();
+        ensure_stack_room(stack_);
         if (!elements_into(out.emplace<Content::Array>(arena_), true)) return false;
         sc_.leave();
         return true;
@@ -134,7 +134,7 @@ private:
     bool object(Content& out) {
         sc_.advance();
         if (auto e = sc_.enter(); !e) return fail(std::move(e.error()));
-        ensure_stack_room();
+        ensure_stack_room(stack_);
         auto& pairs = out.emplace<Content::Object>(arena_);
         for (bool first = true;; first = false) {
             auto more = sc_.next_key(first);
@@ -222,6 +222,7 @@ private:
 
     Scanner& sc_;
     std::pmr::memory_resource* arena_;
+    const StackBounds stack_ = stack_bounds();
     ReadError error_;
 };
 

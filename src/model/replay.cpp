@@ -136,7 +136,7 @@ public:
 
     // A whole node, its tag included.
     bool node(Content& content, Node& out) {
-        ensure_stack_room();
+        ensure_stack_room(stack_);
         Entries entries;
         std::size_t variant = no_field;
         return tagged_entries(content, variant, entries) && node_variant(variant, entries, out);
@@ -462,6 +462,7 @@ private:
     }
 
     ValueStyle style_;
+    const StackBounds stack_ = stack_bounds();
     bool failed_ = false;
     std::string error_;
 };

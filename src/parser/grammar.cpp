@@ -386,7 +386,7 @@ private:
             if (pos_ < text_.size() && text_[pos_] == '(' && open_brackets_ == max_bracket_depth)
                 throw NestingTooDeep{pos_};
             if (!literal('(')) return false;
-            ensure_stack_room();
+            ensure_stack_room(stack_);
             ++open_brackets_;
             const bool matched = skip() && blend() && skip() && literal(')');
             --open_brackets_;
@@ -421,6 +421,7 @@ private:
     std::size_t attempt_pos_ = 0;
     RuleList attempts_;
     std::size_t open_brackets_ = 0;
+    const StackBounds stack_ = stack_bounds();
 };
 
 constexpr std::size_t kept_pair_capacity = (256 * 1024) / sizeof(PairToken);

@@ -14,21 +14,29 @@ namespace kelmora {
 
 namespace {
 
-std::expected<void, Error> check_blend(const Blend& blend);
+std::expected<void, Error> check_node(const Node& node, const StackBounds& stack);
+std::expected<void, Error> check_blend(const Blend& blend, const StackBounds& stack);
 
 struct NodeChecker {
+    const StackBounds& stack;
+
     std::expected<void, Error> operator()(const Compound&) const { return {}; }
     std::expected<void, Error> operator()(const RatioMixture& mixture) const {
         return check_ratio_kinds(mixture.terms);
     }
     std::expected<void, Error> operator()(const Solution& solution) const {
-        if (auto solute = validate_tree(*solution.solute); !solute) return solute;
-        return validate_tree(*solution.solvent);
+        if (auto solute = check_node(*solution.solute, stack); !solute) return solute;
+        return check_node(*solution.solvent, stack);
     }
-    std::expected<void, Error> operator()(const Blend& blend) const { return check_blend(blend); }
+    std::expected<void, Error> operator()(const Blend& blend) const { return check_blend(blend, stack); }
 };
 
-std::expected<void, Error> check_blend(const Blend& blend) {
+std::expected<void, Error> check_node(const Node& node, const StackBounds& stack) {
+    ensure_stack_room(stack);
+    return std::visit(NodeChecker{stack}, node.value);
+}
+
+std::expected<void, Error> check_blend(const Blend& blend, const StackBounds& stack) {
     // The blend's own count comes before anything inside it.
     std::uint64_t without_amount = 0;
     for (const BlendTerm& term : blend.terms) {
@@ -39,17 +47,14 @@ std::expected<void, Error> check_blend(const Blend& blend) {
         if (term.amount && is_solution_relative(term.amount->unit)) {
             return std::unexpected(Error(errors::SolutionRelativeUnitOutsideSolution{*term.amount}));
         }
-        if (auto inner = validate_tree(term.node); !inner) return inner;
+        if (auto inner = check_node(term.node, stack); !inner) return inner;
     }
     return {};
 }
 
 }  // namespace
 
-std::expected<void, Error> validate_tree(const Node& node) {
-    ensure_stack_room();
-    return std::visit(NodeChecker{}, node.value);
-}
+std::expected<void, Error> validate_tree(const Node& node) { return check_node(node, stack_bounds()); }
 
 std::expected<void, Error> check_ratio_kinds(std::span<const RatioTerm> terms) {
     // Unknown kinds conflict with nothing.
