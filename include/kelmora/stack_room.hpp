@@ -50,7 +50,8 @@ inline void set_stack_bounds(StackBounds bounds) noexcept { detail::stack_bounds
 // coroutine's own stack) is not judged.
 [[gnu::always_inline]] inline bool stack_is_short(const StackBounds& bounds, std::uintptr_t extra = 0) noexcept {
     const std::uintptr_t here = stack_here();
-    return here < bounds.floor + extra && here >= bounds.low && bounds.floor != 0;
+    // Unset bounds never judge a frame short: no stack lies below `extra`.
+    return here < bounds.floor + extra && here >= bounds.low;
 }
 [[gnu::always_inline]] inline bool stack_is_short(std::uintptr_t extra = 0) noexcept {
     return stack_is_short(detail::stack_bounds, extra);
